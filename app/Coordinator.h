@@ -1,0 +1,89 @@
+// Coordinator: the camera application object: the SDK connection, the resolution, the frame loop.
+#pragma once
+
+#include <signal.h>
+
+#include <cstdint>
+
+#include "LogInterface.h"
+#include "SimpleTracker.h"
+#include "csdk.h"
+#include "ktml_Polygon2d.h"
+#include "ktsl_List.h"
+#include "ktsl_StringMap.h"
+#include "ktst_Event.h"
+#include "kttl_Logger.h"
+#include "kttl_String.h"
+#include "ktvl_Resolution.h"
+
+// One per run cycle: created by main, initialised (SDK open, resolution set, signal handlers
+// installed), then its frame loop runs until a stop or configuration-change request or too many frame
+// failures; the loop closes the SDK again. Events of the pipeline and the alarm output join it with
+// the event detection.
+class Coordinator : protected LogInterface {
+public:
+    // Results of process().
+    enum { kStopped = 0, kConfigChanged = 1, kNotRun = 2 };
+    // Failed refreshes in a row after which the application stops itself.
+    static const int kMaxFrameFailures = 50;
+    // Frames at most this wide are processed in colour by day.
+    static const uint32_t kMaxColourWidth = 192;
+    // How long the loop waits before and after taking a new frame handle when a refresh fails.
+    static const uint32_t kFailurePauseMs = 1000;
+
+    // `port` goes to the tracker's remote-output server (0: none); `payload` is the alarm text.
+    Coordinator(unsigned port, kttl::Logger& logger, const kttl::String& payload);
+    ~Coordinator() override;
+    Coordinator(const Coordinator&) = delete;
+    Coordinator& operator=(const Coordinator&) = delete;
+
+    // Opens the SDK and sets the resolution (the requested one when the camera offers it, else the
+    // smallest offered). True at once when already initialised.
+    bool initialize(const ktvl::Resolution& requested);
+    // The frame loop: kStopped, kConfigChanged, or kNotRun (not initialised, or the tracker refused
+    // the parameters).
+    int process(const SimpleTracker::Params& params);
+
+    bool isInitialized() const { return mInitialized; }
+    // The resolution initialize() set (0x0 before).
+    const ktvl::Resolution& getResolution() const { return mResolution; }
+    const SimpleTracker& getTracker() const { return mTracker; }
+    const kttl::String& getPayload() const { return mPayload; }
+
+    // Signal handler for SIGTERM, SIGINT and SIGUSR1: SIGUSR1 asks for a configuration change; every
+    // handled signal asks the loop to stop. Takes no lock (see SignalRelay).
+    static void signalHandler(int signal, siginfo_t* info, void* context);
+    // Turns requests the handler recorded into mConfigEvent and mStopEvent (frame-loop thread).
+    static void pollSignals();
+    // SDK callbacks, called on the SDK's thread: 1 signals mDayMode, 2 resets it, others do nothing.
+    static void onDayNight(csdk_daynight mode);
+    static void onIRCut(bool on);
+    static void onIRLed(bool on);
+    // "day", "night" or "unknown".
+    static kttl::String getDayNightMode(csdk_daynight mode);
+
+    // Fills the application's part of csdk_settings (names, version, feature bits, log paths); the
+    // callbacks are written by initialize().
+    static void fillSdkSettings();
+
+    // Settings: reads the custom settings file, or the default one, into `settings`.
+    static bool loadXML(kttl::Logger& logger, ktsl::StringMap<kttl::String>& settings);
+    // Appends the polygons of a zone text to `zones`; false (zones unchanged) on any violation.
+    static bool parseZones(const kttl::String& text, ktsl::List<ktml::Polygon2D<float>>& zones);
+
+    // Process-wide requests and state, set from signals and SDK callbacks.
+    static ktst::Event mStopEvent;    // manual reset, initially clear: the frame loop must end
+    static ktst::Event mConfigEvent;  // manual reset, initially clear: it ends for a settings change
+    static ktst::Event mDayMode;      // manual reset, initially set: day (set) or night (clear)
+
+private:
+    bool stopRequested();
+    void flushLog();
+
+    kttl::Logger& mLogger;
+    SimpleTracker mTracker;
+    kttl::String mPayload;
+    struct sigaction mSignalAction;
+    bool mInitialized = false;
+    ktvl::Resolution mResolution;
+};

@@ -1,0 +1,234 @@
+#include "kt_conncomp.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "kt_alloc.h"
+
+namespace {
+
+void report(const char* text) {
+    std::printf("%s\n", text);
+    std::fflush(stdout);
+}
+
+// One run of inside kernel cells in one kernel row: columns [first, last) of kernel row `row`.
+struct Span {
+    uint32_t row;
+    uint32_t first;
+    uint32_t last;
+};
+static_assert(sizeof(Span) == 3 * sizeof(uint32_t), "window spans are stored as uint32 triples");
+
+// Grows a label's box over pixel (x, y): left and up keep the far edge, right and down move it.
+inline void grow_box(kt_vertex* v, uint32_t x, uint32_t y) {
+    if (x < v->x) {
+        v->width += v->x - x;
+        v->x = x;
+    } else if (x > v->x + v->width) {
+        v->width = x - v->x;
+    }
+    if (y < v->y) {
+        v->height += v->y - y;
+        v->y = y;
+    } else if (y > v->y + v->height) {
+        v->height = y - v->y;
+    }
+}
+
+// The causal half of the kernel as spans in scan order: rows 0 .. half_height - 1 whole, and in the
+// centre row only the cells left of the centre (the rest hold no label yet). Returns the span count,
+// or UINT32_MAX when the window buffer cannot be allocated.
+uint32_t build_window(const kt_kernel* kernel, kt_conncomp* state) {
+    const uint32_t kw = kernel->width, hw = kw / 2, hh = kernel->height / 2;
+    // A row of kw cells has at most (kw + 1) / 2 separate runs.
+    const uint32_t needed = (hh + 1) * ((kw + 1) / 2);
+    if (!state->window || state->window_capacity < needed) {
+        uint32_t* window = static_cast<uint32_t*>(kt_calloc(needed, sizeof(Span)));
+        if (!window) return UINT32_MAX;
+        std::free(state->window);
+        state->window = window;
+        state->window_capacity = needed;
+    }
+    Span* spans = reinterpret_cast<Span*>(state->window);
+    uint32_t count = 0;
+    for (uint32_t j = 0; j <= hh; ++j) {
+        const uint32_t columns = j == hh ? hw : kw;
+        const uint16_t* row = kernel->cells + static_cast<size_t>(kw) * j;
+        uint32_t i = 0;
+        while (i < columns) {
+            if (row[i] != KT_KERNEL_INSIDE) {
+                ++i;
+                continue;
+            }
+            uint32_t first = i;
+            while (i < columns && row[i] == KT_KERNEL_INSIDE) ++i;
+            spans[count++] = Span{j, first, i};
+        }
+    }
+    return count;
+}
+
+// Index of the next pixel at or after x whose value reaches the threshold, or width when none does.
+// Eight background bytes are skipped per step when the threshold rules out zero.
+inline uint32_t next_foreground(const unsigned char* row, uint32_t x, uint32_t width,
+                                uint32_t threshold) {
+    if (threshold != 0) {
+        while (x + 8 <= width) {
+            uint64_t word;
+            std::memcpy(&word, row + x, sizeof(word));
+            if (word != 0) break;
+            x += 8;
+        }
+    }
+    while (x < width && row[x] < threshold) ++x;
+    return x;
+}
+
+}  // namespace
+
+int kt_conncomp_init(uint32_t initial_capacity, kt_conncomp* state) {
+    if (!state || initial_capacity == 0) return 0;
+    std::memset(state, 0, sizeof(*state));
+    kt_graph* graph = static_cast<kt_graph*>(kt_calloc(1, sizeof(kt_graph)));
+    if (!graph) {
+        report("kt_conncomp_init(...) - Unable to allocate memory for g_pGraph.");
+        return 0;
+    }
+    if (!kt_init_graph(graph, initial_capacity)) {
+        std::free(graph);
+        return 0;
+    }
+    state->graph = graph;
+    return 1;
+}
+
+void kt_conncomp_deinit(kt_conncomp* state) {
+    if (!state) return;
+    if (state->graph) {
+        kt_free_graph(state->graph);
+        std::free(state->graph);
+    }
+    std::free(state->labels);
+    std::free(state->window);
+    std::memset(state, 0, sizeof(*state));
+}
+
+int kt_label_image(const kt_image* mask, uint32_t threshold, kt_conncomp* state,
+                   const kt_kernel* kernel) {
+    if (!kt_image_consistent(mask) || mask->channels != 1) return 0;
+    if (!state || !state->graph || !kt_kernel_valid(kernel)) return 0;
+    kt_graph* graph = state->graph;
+    if (!graph->vertices || !graph->edges || graph->capacity == 0) return 0;
+
+    const uint32_t width = mask->width, height = mask->height;
+    const uint32_t kw = kernel->width, hw = kw / 2, hh = kernel->height / 2;
+    const uint32_t ring_rows = hh + 1;
+    const uint64_t stride64 = static_cast<uint64_t>(width) + kw - 1;
+    const uint64_t entries64 = stride64 * ring_rows;
+    if (entries64 > UINT32_MAX / sizeof(uint32_t)) return 0;
+    const uint32_t stride = static_cast<uint32_t>(stride64);
+    const uint32_t entries = static_cast<uint32_t>(entries64);
+
+    if (!state->labels || state->label_count != entries) {
+        std::free(state->labels);
+        state->labels = nullptr;
+        state->label_count = 0;
+        state->labels = static_cast<uint32_t*>(kt_calloc(entries, sizeof(uint32_t)));
+        if (!state->labels) {
+            report("kt_label_image(...) - Unable to allocate memory for g_pLabelImg.");
+            return 0;
+        }
+        state->label_count = entries;
+    }
+    const uint32_t span_count = build_window(kernel, state);
+    if (span_count == UINT32_MAX) {
+        report("kt_label_image(...) - Unable to allocate memory for g_pLabelImg.");
+        return 0;
+    }
+    const Span* spans = reinterpret_cast<const Span*>(state->window);
+    // The left neighbour is inside the window when the kernel cell just left of the centre is.
+    const bool left_in_window =
+        hw > 0 && kernel->cells[static_cast<size_t>(kw) * hh + hw - 1] == KT_KERNEL_INSIDE;
+    uint32_t* labels = state->labels;
+    // All 0xFF bytes: KT_NO_LABEL everywhere, which also stands for the rows above the image.
+    std::memset(labels, 0xFF, static_cast<size_t>(entries) * sizeof(uint32_t));
+
+    // Ring row of each window row for the current image row; hh is at most KT_KERNEL_MAX_SIDE / 2.
+    uint32_t* rows[KT_KERNEL_MAX_SIDE / 2 + 1];
+    for (uint32_t y = 0; y < height; ++y) {
+        // Window row j shows image row y - hh + j, which lives in ring row (y + 1 + j) mod ring_rows.
+        for (uint32_t j = 0; j < ring_rows; ++j)
+            rows[j] = labels + static_cast<size_t>((y + 1 + j) % ring_rows) * stride;
+        uint32_t* own = rows[hh] + hw;
+        // The ring row now taken by row y still holds row y - hh - 1, which no window reaches again.
+        std::memset(rows[hh], 0xFF, static_cast<size_t>(stride) * sizeof(uint32_t));
+
+        const unsigned char* row = mask->data + static_cast<size_t>(width) * y;
+        for (uint32_t x = next_foreground(row, 0, width, threshold); x < width;
+             x = next_foreground(row, x + 1, width, threshold)) {
+            uint32_t label = KT_NO_LABEL;
+            if (left_in_window && x > 0 && own[x - 1] != KT_NO_LABEL) {
+                // The left neighbour's window held only labels already joined to the neighbour's,
+                // and this window is that one moved by a column: only the last cell of each run is
+                // new. Joining those keeps the result exact at a fraction of the reads.
+                label = own[x - 1];
+                uint32_t joined = label;
+                for (uint32_t s = 0; s < span_count; ++s) {
+                    const uint32_t other = rows[spans[s].row][x + spans[s].last - 1];
+                    if (other == KT_NO_LABEL || other == label || other == joined) continue;
+                    kt_add_edge(graph, label, other);
+                    joined = other;
+                }
+            } else {
+                uint32_t joined = KT_NO_LABEL;
+                for (uint32_t s = 0; s < span_count; ++s) {
+                    // Buffer column of kernel column i is x - hw + i + hw = x + i.
+                    const uint32_t* cells = rows[spans[s].row] + x;
+                    for (uint32_t i = spans[s].first; i < spans[s].last; ++i) {
+                        const uint32_t other = cells[i];
+                        if (other == KT_NO_LABEL || other == label || other == joined) continue;
+                        if (label == KT_NO_LABEL) {
+                            label = other;
+                        } else {
+                            // Every label in reach joins, not just the first two: a pixel can bridge
+                            // more than two partial blobs.
+                            kt_add_edge(graph, label, other);
+                            joined = other;
+                        }
+                    }
+                }
+            }
+            if (label == KT_NO_LABEL) {
+                const kt_vertex box = {x, y, 0, 0, 0.0f, nullptr};
+                label = kt_add_vertex(graph, &box);
+                if (label == KT_NO_VERTEX) return 0;
+            } else {
+                grow_box(&graph->vertices[label], x, y);
+            }
+            own[x] = label;
+        }
+    }
+    return 1;
+}
+
+int kt_conncomp_process(const kt_image* mask, uint32_t threshold, kt_conncomp* state,
+                        const kt_kernel* kernel, kt_vertex** head, uint32_t* count) {
+    if (!mask || !mask->data || mask->width == 0 || mask->height == 0) return 0;
+    if (!kt_image_consistent(mask) || mask->channels != 1) return 0;
+    if (!state || !state->graph || !kt_kernel_valid(kernel) || !head || !count) return 0;
+
+    kt_clear_graph(state->graph);
+    if (!kt_label_image(mask, threshold, state, kernel)) {
+        *head = nullptr;
+        *count = 0;
+        report("kt_conncomp_process(...) - Unable to label image.");
+        return 0;
+    }
+    if (!kt_resolve_graph(state->graph, head, count)) {
+        report("kt_conncomp_process(...) - Unable to resolve graph.");
+        return 0;
+    }
+    return 1;
+}

@@ -1,0 +1,445 @@
+// Connected components: blob lists of hand-made masks, a flood-fill reference on random masks, label
+// counts far beyond 16 bits, the graph operations and allocation failures.
+#include "kt_conncomp.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "image_test_util.h"
+#include "kt_alloc.h"
+
+namespace {
+
+using kttest::Image;
+
+struct Box {
+    uint32_t x, y, width, height;
+    bool operator==(const Box& o) const {
+        return x == o.x && y == o.y && width == o.width && height == o.height;
+    }
+};
+
+std::string describe(const std::vector<Box>& boxes) {
+    std::string s;
+    for (const Box& b : boxes)
+        s += "(" + std::to_string(b.x) + "," + std::to_string(b.y) + "," + std::to_string(b.width) +
+             "," + std::to_string(b.height) + ") ";
+    return s;
+}
+
+// Owns a components state and a kernel for one test.
+struct Labeller {
+    kt_conncomp state{};
+    kt_kernel kernel{};
+    Labeller(uint32_t kw, uint32_t kh, uint32_t type, uint32_t capacity = 64) {
+        EXPECT_EQ(1, kt_conncomp_init(capacity, &state));
+        EXPECT_EQ(1, kt_init_kernel(&kernel, kw, kh, type));
+    }
+    ~Labeller() {
+        kt_conncomp_deinit(&state);
+        kt_free_kernel(&kernel);
+    }
+    // Runs the labelling; the list is checked for count and confidence, then returned as boxes.
+    std::vector<Box> run(const kt_image* mask, uint32_t threshold = 255, int* result = nullptr) {
+        kt_vertex* list = nullptr;
+        uint32_t count = 12345;
+        int r = kt_conncomp_process(mask, threshold, &state, &kernel, &list, &count);
+        if (result) *result = r;
+        std::vector<Box> boxes;
+        for (kt_vertex* v = list; v; v = v->next) {
+            EXPECT_FLOAT_EQ(1.0f, v->confidence);
+            boxes.push_back({v->x, v->y, v->width, v->height});
+        }
+        EXPECT_EQ(boxes.size(), count);
+        kt_free_vertices(&list);
+        EXPECT_EQ(nullptr, list);
+        return boxes;
+    }
+};
+
+// Reference: flood fill joining two foreground pixels when one lies inside the element centred on
+// the other; blobs in raster order of their first pixel, boxes inclusive.
+std::vector<Box> flood_fill(const kt_image* mask, const kt_kernel* k, uint32_t threshold) {
+    const int w = int(mask->width), h = int(mask->height);
+    const int hw = int(k->width / 2), hh = int(k->height / 2);
+    std::vector<int> seen(size_t(w) * h, 0);
+    std::vector<Box> blobs;
+    std::vector<int> stack;
+    for (int start = 0; start < w * h; ++start) {
+        if (mask->data[start] < threshold || seen[start]) continue;
+        seen[start] = 1;
+        stack.assign(1, start);
+        int x0 = start % w, x1 = x0, y0 = start / w, y1 = y0;
+        while (!stack.empty()) {
+            int p = stack.back();
+            stack.pop_back();
+            int px = p % w, py = p / w;
+            x0 = std::min(x0, px), x1 = std::max(x1, px), y0 = std::min(y0, py), y1 = std::max(y1, py);
+            for (int j = 0; j < int(k->height); ++j)
+                for (int i = 0; i < int(k->width); ++i) {
+                    if (k->cells[i + k->width * j] != KT_KERNEL_INSIDE) continue;
+                    int qx = px + i - hw, qy = py + j - hh;
+                    if (qx < 0 || qy < 0 || qx >= w || qy >= h) continue;
+                    int q = qy * w + qx;
+                    if (mask->data[q] < threshold || seen[q]) continue;
+                    seen[q] = 1;
+                    stack.push_back(q);
+                }
+        }
+        blobs.push_back({uint32_t(x0), uint32_t(y0), uint32_t(x1 - x0), uint32_t(y1 - y0)});
+    }
+    return blobs;
+}
+
+void set_rows(Image& mask, const std::vector<std::string>& rows) {
+    for (uint32_t y = 0; y < rows.size(); ++y)
+        for (uint32_t x = 0; x < rows[y].size(); ++x) mask.at(x, y) = rows[y][x] == '#' ? 255 : 0;
+}
+
+TEST(ConnComp, HandMadeMasks) {
+    struct Case {
+        const char* name;
+        uint32_t kernel;
+        std::vector<std::string> rows;
+        std::vector<Box> blobs;
+    };
+    const std::vector<Case> cases = {
+        {"empty", 5, {"......", "......"}, {}},
+        {"one pixel at (7, 3)", 5, {"........", "........", "........", ".......#"}, {{7, 3, 0, 0}}},
+        {"two apart joins", 5, {"#.#....."}, {{0, 0, 2, 0}}},
+        {"three apart splits", 5, {"#..#...."}, {{0, 0, 0, 0}, {3, 0, 0, 0}}},
+        {"rows three apart split", 5, {"#", ".", ".", "#"}, {{0, 0, 0, 0}, {0, 3, 0, 0}}},
+        {"3x3 needs touching", 3, {"#.#", "..."}, {{0, 0, 0, 0}, {2, 0, 0, 0}}},
+        {"U shape is one blob",
+         3,
+         {"#...#", "#...#", "#...#", "#####"},
+         {{0, 0, 4, 3}}},
+        {"box grows left and down",
+         3,
+         {"....#", "...#.", "..#..", ".#...", "#...."},
+         {{0, 0, 4, 4}}},
+        // A pixel that reaches three partial blobs must join all of them: (4, 2) sees the left
+        // blob of (2, 2) only after two labels of the top blob.
+        {"bridge of three partial blobs",
+         5,
+         {".....#..#.", "#.....#...", "..#.#....."},
+         {{0, 0, 8, 2}}},
+        {"blobs in raster order of first pixel",
+         3,
+         {"..#......", "......#..", "#........", "......#.."},
+         {{2, 0, 0, 0}, {6, 1, 0, 0}, {0, 2, 0, 0}, {6, 3, 0, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Image mask(uint32_t(c.rows[0].size()), uint32_t(c.rows.size()), 1);
+        set_rows(mask, c.rows);
+        Labeller labeller(c.kernel, c.kernel, KT_KERNEL_SQUARE);
+        int result = 0;
+        std::vector<Box> blobs = labeller.run(mask.get(), 255, &result);
+        EXPECT_EQ(1, result);
+        EXPECT_EQ(describe(c.blobs), describe(blobs));
+        EXPECT_EQ(blobs, flood_fill(mask.get(), &labeller.kernel, 255));
+    }
+}
+
+TEST(ConnComp, EllipseJoinsOnlyInsideTheElement) {
+    // 5x5 ellipse: the corners are outside, so a diagonal step of (2, 2) does not join while (2, 1) does.
+    Labeller labeller(5, 5, KT_KERNEL_ELLIPSE);
+    Image corner(5, 3, 1);
+    set_rows(corner, {"#....", "..#..", "....."});
+    EXPECT_EQ(1u, labeller.run(corner.get()).size());
+    Image diagonal(5, 3, 1);
+    set_rows(diagonal, {"#....", ".....", "..#.."});
+    EXPECT_EQ(2u, labeller.run(diagonal.get()).size());
+    Labeller square(5, 5, KT_KERNEL_SQUARE);
+    EXPECT_EQ(1u, square.run(diagonal.get()).size());
+}
+
+TEST(ConnComp, ThresholdSelectsForeground) {
+    Image mask(6, 1, 1);
+    mask.at(0, 0) = 100;
+    mask.at(4, 0) = 200;
+    Labeller labeller(3, 3, KT_KERNEL_SQUARE);
+    EXPECT_EQ(describe({{4, 0, 0, 0}}), describe(labeller.run(mask.get(), 128)));
+    EXPECT_EQ(describe({{0, 0, 0, 0}, {4, 0, 0, 0}}), describe(labeller.run(mask.get(), 100)));
+    EXPECT_TRUE(labeller.run(mask.get(), 201).empty());
+    EXPECT_TRUE(labeller.run(mask.get(), 256).empty());
+    // Threshold 0 makes every pixel foreground: one blob over the row.
+    EXPECT_EQ(describe({{0, 0, 5, 0}}), describe(labeller.run(mask.get(), 0)));
+}
+
+TEST(ConnComp, RandomMasksMatchFloodFill) {
+    struct Kernel {
+        uint32_t w, h, type;
+    };
+    const Kernel kernels[] = {{1, 1, 0}, {3, 3, 0}, {5, 5, 0}, {11, 11, 0}, {5, 5, 1},
+                              {11, 11, 1}, {7, 3, 0}, {3, 9, 1}};
+    const double densities[] = {0.03, 0.15, 0.4, 0.8};
+    std::mt19937 rng(7);
+    int masks = 0;
+    for (const Kernel& k : kernels) {
+        Labeller labeller(k.w, k.h, k.type);
+        for (double density : densities) {
+            for (int trial = 0; trial < 12; ++trial) {
+                // Odd and even sizes, some narrower than the kernel.
+                const uint32_t w = 1 + rng() % 61, h = 1 + rng() % 37;
+                Image mask(w, h, 1);
+                kttest::fill_random(mask.get(), rng(), true, density);
+                SCOPED_TRACE("kernel " + std::to_string(k.w) + "x" + std::to_string(k.h) + " type " +
+                             std::to_string(k.type) + " mask " + std::to_string(w) + "x" +
+                             std::to_string(h));
+                std::vector<Box> expected = flood_fill(mask.get(), &labeller.kernel, 255);
+                ASSERT_EQ(describe(expected), describe(labeller.run(mask.get())));
+                ++masks;
+            }
+        }
+    }
+    EXPECT_EQ(384, masks);
+}
+
+TEST(ConnComp, ComparisonDetectsADifferentBlobList) {
+    // The same comparison must fail when the blob lists differ: a 5x5 element joins what 3x3 splits.
+    Image mask(9, 1, 1);
+    set_rows(mask, {"#.#.#...#"});
+    Labeller wide(5, 5, KT_KERNEL_SQUARE);
+    Labeller narrow(3, 3, KT_KERNEL_SQUARE);
+    EXPECT_NE(describe(flood_fill(mask.get(), &narrow.kernel, 255)), describe(wide.run(mask.get())));
+    EXPECT_EQ(describe(flood_fill(mask.get(), &wide.kernel, 255)), describe(wide.run(mask.get())));
+}
+
+TEST(ConnComp, GrowthKeepsRecordedTouches) {
+    // A U whose arms are joined on row 2 (labels 0 and 1), then 200 isolated pixels: the graph grows
+    // from 64 entries twice and the U must still come out as one blob.
+    const uint32_t w = 600, h = 6;
+    Image mask(w, h, 1);
+    mask.at(0, 0) = mask.at(2, 0) = 255;
+    mask.at(0, 1) = mask.at(2, 1) = 255;
+    mask.at(0, 2) = mask.at(1, 2) = mask.at(2, 2) = 255;
+    for (uint32_t i = 0; i < 200; ++i) mask.at(6 + 2 * i, 4) = 255;
+    Labeller labeller(3, 3, KT_KERNEL_SQUARE);
+    std::vector<Box> blobs = labeller.run(mask.get());
+    ASSERT_EQ(201u, blobs.size());
+    EXPECT_EQ((Box{0, 0, 2, 2}), blobs[0]);
+    EXPECT_EQ((Box{6, 4, 0, 0}), blobs[1]);
+    EXPECT_EQ((Box{6 + 2 * 199, 4, 0, 0}), blobs[200]);
+    EXPECT_GE(labeller.state.graph->capacity, 256u);
+    EXPECT_EQ(blobs, flood_fill(mask.get(), &labeller.kernel, 255));
+}
+
+TEST(ConnComp, FullHdWorstCaseBeyondSixteenBitLabels) {
+    // Dots every third pixel are all separate under a 5x5 element: 640 x 360 = 230400 provisional
+    // labels, far past 65535. A full bottom row then joins the last dot row (labels above 229000).
+    const uint32_t w = 1920, h = 1080;
+    Image mask(w, h, 1);
+    for (uint32_t y = 0; y < h - 2; y += 3)
+        for (uint32_t x = 0; x < w; x += 3) mask.at(x, y) = 255;
+    for (uint32_t x = 0; x < w; ++x) mask.at(x, h - 1) = 255;
+    Labeller labeller(5, 5, KT_KERNEL_SQUARE);
+    std::vector<Box> blobs = labeller.run(mask.get());
+    const uint32_t dot_rows = 360;  // rows 0, 3, ..., 1077
+    ASSERT_EQ(size_t(dot_rows - 1) * 640 + 1, blobs.size());
+    EXPECT_EQ((Box{0, 0, 0, 0}), blobs[0]);
+    EXPECT_EQ((Box{1917, 1074, 0, 0}), blobs[blobs.size() - 2]);
+    EXPECT_EQ((Box{0, 1077, 1919, 2}), blobs.back());
+    // Memory stays linear in the labels: one box and one link per label, doubled at most.
+    const uint64_t graph_bytes =
+        uint64_t(labeller.state.graph->capacity) * (sizeof(kt_vertex) + sizeof(uint32_t));
+    EXPECT_LE(labeller.state.graph->capacity, 2u * 230400u);
+    EXPECT_LT(graph_bytes, 32ull << 20);
+    // The label ring holds only the rows a window can reach.
+    EXPECT_EQ(3u * (w + 4), labeller.state.label_count);
+}
+
+TEST(ConnComp, RejectsBadArgumentsWithoutTouchingTheList) {
+    Labeller labeller(5, 5, KT_KERNEL_SQUARE);
+    kt_vertex sentinel{};
+    kt_vertex* list = &sentinel;
+    uint32_t count = 77;
+    Image empty;
+    EXPECT_EQ(0, kt_conncomp_process(empty.get(), 255, &labeller.state, &labeller.kernel, &list,
+                                     &count));
+    kt_image zero_width{nullptr, 0, 4, 1, 0};
+    EXPECT_EQ(0, kt_conncomp_process(&zero_width, 255, &labeller.state, &labeller.kernel, &list,
+                                     &count));
+    Image colour(4, 4, 4);
+    EXPECT_EQ(0, kt_conncomp_process(colour.get(), 255, &labeller.state, &labeller.kernel, &list,
+                                     &count));
+    Image mask(4, 4, 1);
+    // A record claiming more pixels than its buffer holds is refused, not walked.
+    kt_image lying = mask.img;
+    lying.height = 40;
+    EXPECT_EQ(0, kt_conncomp_process(&lying, 255, &labeller.state, &labeller.kernel, &list, &count));
+    EXPECT_EQ(0, kt_conncomp_process(mask.get(), 255, nullptr, &labeller.kernel, &list, &count));
+    EXPECT_EQ(0, kt_conncomp_process(mask.get(), 255, &labeller.state, nullptr, &list, &count));
+    EXPECT_EQ(0, kt_conncomp_process(mask.get(), 255, &labeller.state, &labeller.kernel, nullptr,
+                                     &count));
+    EXPECT_EQ(0, kt_conncomp_process(mask.get(), 255, &labeller.state, &labeller.kernel, &list,
+                                     nullptr));
+    kt_kernel broken = labeller.kernel;
+    broken.half_width = 9;  // inconsistent with its width
+    EXPECT_EQ(0, kt_conncomp_process(mask.get(), 255, &labeller.state, &broken, &list, &count));
+    EXPECT_EQ(&sentinel, list);
+    EXPECT_EQ(77u, count);
+}
+
+TEST(ConnComp, AllocationFailuresReportAndRecover) {
+    kt_vertex_pool_release();  // result nodes must come from the heap for the injection to hit
+    Image mask(300, 3, 1);
+    for (uint32_t x = 0; x < 300; x += 3) mask.at(x, 0) = 255;  // 100 separate labels
+    Labeller labeller(3, 3, KT_KERNEL_SQUARE, 4);
+
+    // Growing the graph fails: the frame is refused with an empty list.
+    kt_vertex* list = nullptr;
+    uint32_t count = 0;
+    testing::internal::CaptureStdout();
+    kt_alloc_fail_after(2);  // the label ring and the window succeed, growing the boxes fails
+    int result = kt_conncomp_process(mask.get(), 255, &labeller.state, &labeller.kernel, &list,
+                                     &count);
+    kt_alloc_fail_after(-1);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(0, result);
+    EXPECT_EQ(nullptr, list);
+    EXPECT_EQ(0u, count);
+    EXPECT_NE(std::string::npos, out.find("kt_conncomp_process(...) - Unable to label image."));
+
+    // The state stays usable: the next frame succeeds with all 100 blobs.
+    EXPECT_EQ(100u, labeller.run(mask.get()).size());
+    kt_vertex_pool_release();
+
+    // A result node fails after 10 were made: 0, with the 10 in the caller's list.
+    testing::internal::CaptureStdout();
+    kt_alloc_fail_after(10);
+    result = kt_conncomp_process(mask.get(), 255, &labeller.state, &labeller.kernel, &list, &count);
+    kt_alloc_fail_after(-1);
+    out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(0, result);
+    EXPECT_EQ(10u, count);
+    uint32_t listed = 0;
+    for (kt_vertex* v = list; v; v = v->next) ++listed;
+    EXPECT_EQ(10u, listed);
+    EXPECT_NE(std::string::npos,
+              out.find("kt_resolve_graph(...) - Unable to allocate memory for new vertex."));
+    EXPECT_NE(std::string::npos, out.find("kt_conncomp_process(...) - Unable to resolve graph."));
+    kt_free_vertices(&list);
+    kt_vertex_pool_release();
+}
+
+TEST(ConnComp, InitFailureLeavesStateEmpty) {
+    kt_conncomp state;
+    std::memset(&state, 0xAB, sizeof(state));
+    testing::internal::CaptureStdout();
+    kt_alloc_fail_after(0);
+    EXPECT_EQ(0, kt_conncomp_init(64, &state));
+    kt_alloc_fail_after(-1);
+    EXPECT_NE(std::string::npos,
+              testing::internal::GetCapturedStdout().find(
+                  "kt_conncomp_init(...) - Unable to allocate memory for g_pGraph."));
+    EXPECT_EQ(nullptr, state.graph);
+    EXPECT_EQ(nullptr, state.labels);
+    kt_conncomp_deinit(&state);  // harmless on the emptied record
+    EXPECT_EQ(0, kt_conncomp_init(0, &state));
+}
+
+TEST(ConnCompGraph, AddClearAndReachability) {
+    kt_graph graph{};
+    EXPECT_EQ(KT_NO_VERTEX, kt_add_vertex(&graph, nullptr));
+    kt_vertex box{3, 4, 0, 0, 0.0f, nullptr};
+    EXPECT_EQ(KT_NO_VERTEX, kt_add_vertex(&graph, &box));  // no arrays yet
+    ASSERT_EQ(1, kt_init_graph(&graph, 2));
+    for (uint32_t i = 0; i < 6; ++i) {
+        box.x = i;
+        EXPECT_EQ(i, kt_add_vertex(&graph, &box));
+    }
+    EXPECT_EQ(6u, graph.count);
+    EXPECT_EQ(8u, graph.capacity);
+    // 0-2, 2-3 and 4-5 touch; 1 is alone.
+    EXPECT_EQ(1, kt_add_edge(&graph, 2, 0));
+    EXPECT_EQ(1, kt_add_edge(&graph, 3, 2));
+    EXPECT_EQ(1, kt_add_edge(&graph, 5, 4));
+    EXPECT_EQ(0, kt_add_edge(&graph, 6, 0));
+
+    struct Case {
+        uint32_t from;
+        std::vector<unsigned char> flags;
+    };
+    const Case cases[] = {{0, {1, 0, 1, 1, 0, 0}},
+                          {3, {1, 0, 1, 1, 0, 0}},
+                          {1, {0, 0, 0, 0, 0, 0}},  // alone: not even itself
+                          {4, {0, 0, 0, 0, 1, 1}}};
+    for (const Case& c : cases) {
+        std::vector<unsigned char> flags(6, 0);
+        EXPECT_EQ(1, kt_get_reachable(&graph, c.from, flags.data()));
+        EXPECT_EQ(c.flags, flags) << "from " << c.from;
+    }
+    std::vector<unsigned char> flags(6, 0);
+    EXPECT_EQ(0, kt_get_reachable(&graph, 6, flags.data()));
+    EXPECT_EQ(0, kt_get_reachable(&graph, 0, nullptr));
+    EXPECT_EQ(0u, kt_find_root(&graph, 3));
+    EXPECT_EQ(KT_NO_VERTEX, kt_find_root(&graph, 9));
+
+    kt_vertex* list = nullptr;
+    uint32_t count = 0;
+    ASSERT_EQ(1, kt_resolve_graph(&graph, &list, &count));
+    ASSERT_EQ(3u, count);
+    EXPECT_EQ(0u, list->x);
+    EXPECT_EQ(3u, list->width);  // labels 0, 2, 3 at x = 0, 2, 3
+    EXPECT_EQ(1u, list->next->x);
+    EXPECT_EQ(4u, list->next->next->x);
+    EXPECT_EQ(1u, list->next->next->width);
+    kt_free_vertices(&list);
+
+    kt_clear_graph(&graph);
+    EXPECT_EQ(0u, graph.count);
+    EXPECT_EQ(8u, graph.capacity);
+    EXPECT_EQ(0u, graph.vertices[0].x);
+    ASSERT_EQ(1, kt_resolve_graph(&graph, &list, &count));
+    EXPECT_EQ(nullptr, list);
+    EXPECT_EQ(0u, count);
+    kt_free_graph(&graph);
+    EXPECT_EQ(0u, graph.capacity);
+    kt_free_graph(&graph);
+}
+
+TEST(ConnCompGraph, GrowthFailureKeepsLabels) {
+    kt_graph graph{};
+    ASSERT_EQ(1, kt_init_graph(&graph, 2));
+    kt_vertex box{1, 1, 0, 0, 0.0f, nullptr};
+    EXPECT_EQ(0u, kt_add_vertex(&graph, &box));
+    testing::internal::CaptureStdout();
+    kt_alloc_fail_after(1);  // the new boxes succeed, the new links fail
+    EXPECT_EQ(KT_NO_VERTEX, kt_add_vertex(&graph, &box));
+    kt_alloc_fail_after(-1);
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStdout().find(
+                                     "kt_add_vertex(...) - Unable to allocate memory for new edges."));
+    EXPECT_EQ(1u, graph.count);
+    EXPECT_EQ(2u, graph.capacity);
+    EXPECT_EQ(1u, kt_add_vertex(&graph, &box));
+    kt_free_graph(&graph);
+}
+
+TEST(ConnCompVertex, ListsFromAnyAllocatorAreFreed) {
+    kt_vertex* list = nullptr;
+    for (int i = 0; i < 5; ++i) {
+        kt_vertex* v = kt_new_vertex(uint32_t(i), 2, 3, 4, 0.5f);
+        ASSERT_NE(nullptr, v);
+        EXPECT_EQ(nullptr, v->next);
+        v->next = list;
+        list = v;
+    }
+    auto* plain = static_cast<kt_vertex*>(calloc(1, sizeof(kt_vertex)));
+    plain->next = list;
+    list = plain;
+    kt_free_vertices(&list);
+    EXPECT_EQ(nullptr, list);
+    kt_free_vertices(nullptr);
+    kt_free_vertices(&list);
+    kt_vertex_pool_release();
+}
+
+}  // namespace

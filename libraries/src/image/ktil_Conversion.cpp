@@ -1,0 +1,276 @@
+#include "ktil_Conversion.h"
+
+#include <cmath>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "kt_hsv.h"
+#include "kttl_Exception.h"
+
+namespace ktil {
+
+namespace {
+
+const char* const kClass = "ktil::Conversion";
+
+void fail(const char* op, const char* text) {
+    KT_THROW(kClass, std::string(op) + "( ... ) - " + text);
+}
+
+// Source checks shared by every conversion; channels_ok tells whether the channel count is accepted.
+void check_source(const char* op, const kt_image& src, bool channels_ok, const char* channel_text) {
+    if (!src.data || src.size == 0) fail(op, "NULL src buffer");
+    if (!channels_ok) fail(op, channel_text);
+    if (!kt_image_consistent(&src)) fail(op, "src size does not match its shape");
+}
+
+// Sizes dst; a conversion that changes the channel count cannot share the source's buffer, because
+// kt_ensure_image would free it.
+void prepare_dest(const char* op, const kt_image& src, kt_image& dst, uint32_t channels) {
+    if (src.data == dst.data && (channels != src.channels || dst.width != src.width ||
+                                 dst.height != src.height || dst.channels != src.channels))
+        fail(op, "src and dst share a buffer");
+    if (!kt_ensure_image(&dst, src.width, src.height, channels) || !dst.data)
+        fail(op, "Unable to allocate dst buffer");
+}
+
+const char* const k34 = "input image should be either 3 OR 4 channels";
+
+unsigned char round_byte(float v) {
+    if (v < 0.0f) return 0;
+    if (v >= 255.0f) return 255;
+    return static_cast<unsigned char>(v + 0.5f);
+}
+
+// ---- lightness-chroma ----------------------------------------------------------------------------
+
+constexpr float kInv255 = 0.003921569f;
+constexpr float kLabEpsilon = 0.008856f;  // CIE linear/cube-root switch point of t
+
+float lab_f(float t) {
+    if (t > kLabEpsilon) return static_cast<float>(std::pow(double(t), double(1.0f / 3.0f)));
+    return 7.787f * t + 0.13793103f;
+}
+
+// L scaled to 0..255: 2.55 x (116 Y^(1/3) - 16), or 2.55 x 903.3 Y near black. cube_root_y is
+// lab_f(y), which equals Y^(1/3) in the upper branch.
+float lab_l(float y, float cube_root_y) {
+    return y > kLabEpsilon ? 295.8f * cube_root_y - 40.8f : 2303.415f * y;
+}
+
+uint32_t lab_pixel(unsigned char b8, unsigned char g8, unsigned char r8) {
+    const float B = b8 * kInv255, G = g8 * kInv255, R = r8 * kInv255;
+    const float Y = 0.212671f * R + 0.71516f * G + 0.072169f * B;
+    const float X = (0.412453f * R + 0.35758f * G + 0.180423f * B) * 1.0521265f;
+    const float Z = (0.019334f * R + 0.119193f * G + 0.950227f * B) * 0.9184811f;
+    const float fy = lab_f(Y);
+    const unsigned char L = round_byte(lab_l(Y, fy));
+    const unsigned char a = round_byte(500.0f * (lab_f(X) - fy) + 128.0f);
+    const unsigned char b = round_byte(200.0f * (fy - lab_f(Z)) + 128.0f);
+    return uint32_t(L) | uint32_t(a) << 8 | uint32_t(b) << 16;
+}
+
+// Per-thread direct-mapped memo of recent colours: frames repeat colours heavily, and one pixel
+// costs three pow() calls. Entries hold the exact pixel result, so output does not depend on it.
+constexpr uint32_t kLabCacheBits = 12;  // 4096 entries, 32 KiB per thread
+struct LabCache {
+    uint32_t tag[1u << kLabCacheBits];    // colour + 1, 0 = empty
+    uint32_t value[1u << kLabCacheBits];  // L | a << 8 | b << 16
+};
+// Taken from the heap on a thread's first conversion (not per call), so threads that never convert
+// carry no 32 KiB of thread-local storage.
+thread_local std::unique_ptr<LabCache> t_lab_cache;
+
+LabCache* lab_cache() {
+    if (!t_lab_cache) t_lab_cache.reset(new (std::nothrow) LabCache());
+    return t_lab_cache.get();
+}
+
+inline uint32_t lab_cached(LabCache* cache, unsigned char b, unsigned char g, unsigned char r) {
+    if (!cache) return lab_pixel(b, g, r);
+    const uint32_t key = uint32_t(b) | uint32_t(g) << 8 | uint32_t(r) << 16;
+    const uint32_t slot = (key * 2654435761u) >> (32 - kLabCacheBits);
+    LabCache& c = *cache;
+    if (c.tag[slot] == key + 1) return c.value[slot];
+    const uint32_t v = lab_pixel(b, g, r);
+    c.tag[slot] = key + 1;
+    c.value[slot] = v;
+    return v;
+}
+
+float lab_finv(float f) {
+    return f > 0.20689304f ? f * f * f : (f - 0.13793103f) / 7.787f;
+}
+
+}  // namespace
+
+void Conversion::bgr2lab(const kt_image& src, kt_image& dst) {
+    const char* op = "bgr2lab";
+    check_source(op, src, src.channels == 3 || src.channels == 4, k34);
+    prepare_dest(op, src, dst, src.channels);
+    const uint32_t ch = src.channels;
+    const uint32_t n = src.width * src.height;
+    const unsigned char* in = src.data;
+    unsigned char* out = dst.data;
+    LabCache* cache = lab_cache();
+    for (uint32_t i = 0; i < n; ++i, in += ch, out += ch) {
+        const uint32_t v = lab_cached(cache, in[0], in[1], in[2]);
+        if (ch == 4) out[3] = in[3];
+        out[0] = static_cast<unsigned char>(v);
+        out[1] = static_cast<unsigned char>(v >> 8);
+        out[2] = static_cast<unsigned char>(v >> 16);
+    }
+}
+
+void Conversion::gray2lab(const kt_image& src, kt_image& dst) {
+    const char* op = "gray2lab";
+    check_source(op, src, src.channels == 1, "input image should be 1 channel");
+    prepare_dest(op, src, dst, 4);
+    // 256 possible inputs: one table per call instead of a pow() per pixel.
+    unsigned char table[256];
+    for (int g = 0; g < 256; ++g) {
+        const float t = g / 255.0f;
+        table[g] = round_byte(lab_l(t, lab_f(t)));
+    }
+    const unsigned char* in = src.data;
+    unsigned char* out = dst.data;
+    for (uint32_t i = 0; i < src.size; ++i, out += 4) {
+        out[0] = table[in[i]];
+        out[1] = 0;
+        out[2] = 0;
+        out[3] = 255;
+    }
+}
+
+void Conversion::lab2gray(const kt_image& src, kt_image& dst) {
+    const char* op = "lab2gray";
+    check_source(op, src, src.channels == 3 || src.channels == 4, k34);
+    prepare_dest(op, src, dst, 1);
+    const uint32_t ch = src.channels;
+    const unsigned char* in = src.data;
+    for (uint32_t i = 0; i < dst.size; ++i, in += ch) dst.data[i] = in[0];
+}
+
+void Conversion::color2gray(const kt_image& src, kt_image& dst) {
+    const char* op = "color2gray";
+    check_source(op, src, src.channels == 3 || src.channels == 4, k34);
+    prepare_dest(op, src, dst, 1);
+    const unsigned char* in = src.data;
+    unsigned char* out = dst.data;
+    const uint32_t n = dst.size;
+    if (src.channels == 3) {
+        for (uint32_t i = 0; i < n; ++i, in += 3)
+            out[i] = static_cast<unsigned char>((30u * in[0] + 59u * in[1] + 11u * in[2]) / 100u);
+    } else {
+        for (uint32_t i = 0; i < n; ++i, in += 4)
+            out[i] = static_cast<unsigned char>((11u * in[0] + 59u * in[1] + 30u * in[2]) / 100u);
+    }
+}
+
+void Conversion::bgr2hsv(const kt_image& src, kt_image& dst) {
+    const char* op = "bgr2hsv";
+    check_source(op, src, src.channels == 3 || src.channels == 4, k34);
+    prepare_dest(op, src, dst, src.channels);
+    const uint32_t ch = src.channels;
+    const uint32_t n = src.width * src.height;
+    const unsigned char* in = src.data;
+    unsigned char* out = dst.data;
+    for (uint32_t i = 0; i < n; ++i, in += ch, out += ch) {
+        float h = 0, s = 0, v = 0;
+        kt_rgb_to_hsv(in[2], in[1], in[0], &h, &s, &v);
+        if (ch == 4) out[3] = in[3];
+        out[0] = round_byte(h / 360.0f * 255.0f);
+        out[1] = round_byte(s * 255.0f);
+        out[2] = round_byte(v * 255.0f);
+    }
+}
+
+void Conversion::lab2bgr(const kt_image& src, kt_image& dst) {
+    const char* op = "lab2bgr";
+    check_source(op, src, src.channels == 3 || src.channels == 4, k34);
+    prepare_dest(op, src, dst, src.channels);
+    const uint32_t ch = src.channels;
+    const uint32_t n = src.width * src.height;
+    const unsigned char* in = src.data;
+    unsigned char* out = dst.data;
+    for (uint32_t i = 0; i < n; ++i, in += ch, out += ch) {
+        const float L = in[0], A = in[1] - 128.0f, Bc = in[2] - 128.0f;
+        float Y, fy;
+        // 20.4 is where the cube-root branch of the forward lightness starts (295.8 x 0.2069 - 40.8).
+        if (L > 20.4f) {
+            fy = (L + 40.8f) / 295.8f;
+            Y = fy * fy * fy;
+        } else {
+            Y = L / 2303.415f;
+            fy = 7.787f * Y + 0.13793103f;
+        }
+        const float X = lab_finv(A / 500.0f + fy) / 1.0521265f;
+        const float Z = lab_finv(fy - Bc / 200.0f) / 0.9184811f;
+        const float R = 3.240479f * X - 1.53715f * Y - 0.498535f * Z;
+        const float G = -0.969256f * X + 1.875992f * Y + 0.041556f * Z;
+        const float B = 0.055648f * X - 0.204043f * Y + 1.057311f * Z;
+        if (ch == 4) out[3] = in[3];
+        out[0] = round_byte(B * 255.0f);
+        out[1] = round_byte(G * 255.0f);
+        out[2] = round_byte(R * 255.0f);
+    }
+}
+
+void Conversion::hsv2bgr(const kt_image& src, kt_image& dst) {
+    const char* op = "hsv2bgr";
+    check_source(op, src, src.channels == 3 || src.channels == 4, k34);
+    prepare_dest(op, src, dst, src.channels);
+    const uint32_t ch = src.channels;
+    const uint32_t n = src.width * src.height;
+    const unsigned char* in = src.data;
+    unsigned char* out = dst.data;
+    for (uint32_t i = 0; i < n; ++i, in += ch, out += ch) {
+        unsigned char r = 0, g = 0, b = 0;
+        // The hue byte 255 is 360 degrees, which kt_hsv_to_rgb treats as 0.
+        kt_hsv_to_rgb(in[0] * (360.0f / 255.0f), in[1] / 255.0f, in[2] / 255.0f, &r, &g, &b);
+        if (ch == 4) out[3] = in[3];
+        out[0] = b;
+        out[1] = g;
+        out[2] = r;
+    }
+}
+
+void Conversion::bgr2yuv(const kt_image& src, kt_image& dst) {
+    const char* op = "bgr2yuv";
+    check_source(op, src, src.channels == 3 || src.channels == 4, k34);
+    prepare_dest(op, src, dst, src.channels);
+    const uint32_t ch = src.channels;
+    const uint32_t n = src.width * src.height;
+    const unsigned char* in = src.data;
+    unsigned char* out = dst.data;
+    // 0.299/0.587/0.114 and the chroma rows in 1/65536 units; each row sums to 65536 or 0 so gray
+    // maps exactly to (g, 128, 128). The 128 offset and the rounding half are folded into kBias, which
+    // keeps every sum non-negative.
+    constexpr int32_t kBias = 128 * 65536 + 32768;
+    for (uint32_t i = 0; i < n; ++i, in += ch, out += ch) {
+        const int32_t B = in[0], G = in[1], R = in[2];
+        const int32_t y = (19595 * R + 38470 * G + 7471 * B + 32768) >> 16;
+        const int32_t u = (-11059 * R - 21709 * G + 32768 * B + kBias) >> 16;
+        const int32_t v = (32768 * R - 27439 * G - 5329 * B + kBias) >> 16;
+        if (ch == 4) out[3] = in[3];
+        out[0] = static_cast<unsigned char>(y > 255 ? 255 : y);
+        out[1] = static_cast<unsigned char>(u > 255 ? 255 : u);
+        out[2] = static_cast<unsigned char>(v > 255 ? 255 : v);
+    }
+}
+
+void Conversion::gray2color(const kt_image& src, kt_image& dst, uint32_t channels) {
+    const char* op = "gray2color";
+    check_source(op, src, src.channels == 1, "input image should be 1 channel");
+    if (channels != 3 && channels != 4) fail(op, "output image should be either 3 OR 4 channels");
+    prepare_dest(op, src, dst, channels);
+    const unsigned char* in = src.data;
+    unsigned char* out = dst.data;
+    for (uint32_t i = 0; i < src.size; ++i, out += channels) {
+        out[0] = out[1] = out[2] = in[i];
+        if (channels == 4) out[3] = in[i];
+    }
+}
+
+}  // namespace ktil

@@ -1,0 +1,55 @@
+#include "kttl_Double.h"
+
+#include "ktsl_BinReader.h"
+#include "ktsl_BinWriter.h"
+#include "ktxml_DomIterator.h"
+
+namespace kttl {
+
+namespace {
+// Keeps the printed text (and the format string built for it) bounded.
+constexpr int kMaxPrecision = 60;
+}  // namespace
+
+Double::~Double() = default;
+
+String Double::getTypeName() const { return "Double"; }
+
+String Double::toXML(const char* tag) const {
+    if (!tag) return String();
+    return String::format("<%s>%g</%s>", tag, m_value, tag);
+}
+
+String Double::toXML(const char* tag, int precision) const {
+    if (!tag) return String();
+    if (precision < 0) precision = 0;
+    if (precision > kMaxPrecision) precision = kMaxPrecision;
+    const String fmt = String::format("<%%s>%%.%df</%%s>", precision);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    return String::format(fmt.c_str(), tag, m_value, tag);
+#pragma GCC diagnostic pop
+}
+
+bool Double::fromXML(const char* xml) {
+    ktxml::DomIterator it;
+    if (!it.parse(xml)) return false;
+    double v;
+    if (!String(it.getValue()).parseDouble(v)) return false;
+    m_value = v;
+    return true;
+}
+
+unsigned Double::toBin(unsigned char* out) const {
+    ktsl::BinWriter w(out);
+    w.f64(m_value);
+    return w.written();
+}
+
+unsigned Double::fromBin(const unsigned char* in, unsigned length) {
+    ktsl::BinReader r(in, length);
+    m_value = r.f64();
+    return r.consumed();
+}
+
+}  // namespace kttl

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kttl_ConstSmartPtr.h"
+#include "kttl_SmartArray.h"
+#include "kttl_SmartPtr.h"
+
+namespace {
+
+struct Counted {
+    static std::atomic<int> alive;
+    int value;
+    explicit Counted(int v = 0) : value(v) { ++alive; }
+    virtual ~Counted() { --alive; }
+};
+std::atomic<int> Counted::alive{0};
+
+struct Derived : Counted {
+    std::string extra = "derived";
+    Derived() : Counted(7) {}
+};
+
+// The message path must name the header the throw comes from.
+void expectMessage(const std::function<void()>& f, const std::string& file, const std::string& tail) {
+    try {
+        f();
+        ADD_FAILURE() << "no throw, expected " << tail;
+    } catch (const kttl::Exception& e) {
+        std::string m = e.what();
+        EXPECT_EQ(m.rfind("../../../../../libraries/src/misc/" + file + " (", 0), 0u) << m;
+        EXPECT_EQ(m.substr(m.size() - tail.size()), tail) << m;
+    }
+}
+
+}  // namespace
+
+TEST(SmartPtr, SharesAndDeletesOnce) {
+    {
+        kttl::SmartPtr<Counted> a(new Counted(3));
+        EXPECT_EQ(a.getRefCount(), 1);
+        kttl::SmartPtr<Counted> b = a;
+        EXPECT_EQ(a.getRefCount(), 2);
+        EXPECT_EQ(b->value, 3);
+        kttl::SmartPtr<Counted> c(std::move(b));
+        EXPECT_TRUE(b.isNull());
+        EXPECT_EQ(c.getRefCount(), 2);
+        a.reset();
+        EXPECT_EQ(c.getRefCount(), 1);
+        EXPECT_EQ(Counted::alive, 1);
+        c = c;  // self-assignment keeps the object
+        EXPECT_EQ((*c).value, 3);
+    }
+    EXPECT_EQ(Counted::alive, 0);
+
+    // Converted to its base and cast back, the object is deleted as what it is.
+    kttl::SmartPtr<Counted> base(new Derived);
+    EXPECT_EQ(base.dynamicCast<Derived>()->extra, "derived");
+    EXPECT_TRUE(kttl::SmartPtr<Counted>(new Counted).dynamicCast<Derived>().isNull());
+    kttl::ConstSmartPtr<Counted> ro = base;
+    EXPECT_EQ(ro.getRefCount(), 2);
+    EXPECT_EQ(ro->value, 7);
+    base.reset();
+    EXPECT_EQ(Counted::alive, 1);
+    ro.reset();
+    EXPECT_EQ(Counted::alive, 0);
+    EXPECT_TRUE(kttl::SmartPtr<int>() == nullptr);
+}
+
+TEST(SmartPtr, EmptyPointersThrowTheirMessages) {
+    kttl::SmartPtr<Counted> p;
+    kttl::ConstSmartPtr<Counted> c;
+    kttl::SmartArray<int> a;
+    expectMessage([&] { (void)p->value; }, "kttl_SmartPtr", "kttl::SmartPtr::operator->() - pointer is NULL!");
+    expectMessage([&] { (void)*p; }, "kttl_SmartPtr", "kttl::SmartPtr::operator*() - pointer is NULL!");
+    expectMessage([&] { (void)c->value; }, "kttl_ConstSmartPtr",
+                  "kttl::ConstSmartPtr::operator->() - pointer is NULL!");
+    expectMessage([&] { (void)*c; }, "kttl_ConstSmartPtr", "kttl::ConstSmartPtr::operator*() - pointer is NULL!");
+    expectMessage([&] { (void)a[0]; }, "kttl_SmartArray", "kttl::SmartArray::operator[]() - pointer is NULL!");
+    kttl::SmartArray<int> three(3);
+    expectMessage([&] { (void)three[3]; }, "kttl_SmartArray",
+                  "kttl::SmartArray::operator[]() - index out of range!");
+    expectMessage([&] { (void)three[size_t(-1)]; }, "kttl_SmartArray",
+                  "kttl::SmartArray::operator[]() - index out of range!");
+}
+
+TEST(SmartArray, ZeroedElementsSharedStorage) {
+    kttl::SmartArray<int> a(4);
+    EXPECT_EQ(a.size(), 4u);
+    for (size_t i = 0; i < a.size(); ++i) EXPECT_EQ(a[i], 0);
+    kttl::SmartArray<int> b = a;
+    b[2] = 9;
+    EXPECT_EQ(a[2], 9);
+    EXPECT_EQ(a.getRefCount(), 2);
+    EXPECT_TRUE(kttl::SmartArray<int>(0).isNull());
+    {
+        kttl::SmartArray<Counted> objs(new Counted[5], 5);
+        EXPECT_EQ(Counted::alive, 5);
+    }
+    EXPECT_EQ(Counted::alive, 0);
+}
+
+TEST(SmartPtr, CountsStayExactAcrossThreads) {
+    kttl::SmartPtr<Counted> shared(new Counted(1));
+    kttl::SmartArray<int> arr(8);
+    constexpr int kThreads = 4, kRounds = 20000;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < kRounds; ++i) {
+                kttl::SmartPtr<Counted> copy = shared;
+                kttl::ConstSmartPtr<Counted> ro = copy;
+                kttl::SmartArray<int> a2 = arr;
+                kttl::SmartPtr<Counted> moved = std::move(copy);
+                (void)moved->value;
+                (void)a2[0];
+            }
+        });
+    }
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(shared.getRefCount(), 1);
+    EXPECT_EQ(arr.getRefCount(), 1);
+    EXPECT_EQ(Counted::alive, 1);
+
+    // Last owners released on different threads: deleted exactly once.
+    Counted* raw = new Counted(2);
+    {
+        kttl::SmartPtr<Counted> p(raw);
+        std::vector<kttl::SmartPtr<Counted>> copies(kThreads, p);
+        p.reset();
+        threads.clear();
+        for (auto& c : copies) threads.emplace_back([c = std::move(c)]() mutable { c.reset(); });
+        for (auto& t : threads) t.join();
+    }
+    EXPECT_EQ(Counted::alive, 1);
+}

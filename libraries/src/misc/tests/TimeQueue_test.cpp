@@ -1,0 +1,177 @@
+// Time queues, the frame-rate calculator and the timing statistics.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "kttl_ElapsedTime.h"
+#include "kttl_Exception.h"
+#include "kttl_FpsCalculator.h"
+#include "kttl_StatTracker.h"
+#include "kttl_TimeQueue.h"
+#include "kttl_TimeStamp.h"
+
+using kttl::ElapsedTime;
+using kttl::TimeQueue;
+using kttl::TimeStamp;
+
+namespace {
+
+TimeStamp at(int64_t ms) { return TimeStamp(1000000, ms); }
+
+template <class T>
+std::vector<T> values(const TimeQueue<T>& q) {
+    std::vector<T> v;
+    for (const auto& e : q) v.push_back(e.second);
+    return v;
+}
+
+std::string thrown(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const kttl::Exception& e) {
+        return e.what();
+    }
+    return "";
+}
+
+}  // namespace
+
+TEST(TimeQueue, AnEntryExactlyOneWindowOldStaysOneMillisecondMoreGoes) {
+    TimeQueue<int> q(ElapsedTime(2000));
+    q.insert(0, at(0));
+    q.insert(1, at(1000));
+    q.insert(2, at(2000));
+    EXPECT_EQ(values(q), (std::vector<int>{0, 1, 2}));
+    q.insert(3, at(2001));
+    EXPECT_EQ(values(q), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(q.newestTime(), at(2001));
+    EXPECT_EQ(q.newest(), 3);
+    EXPECT_EQ(q.oldest(), 1);
+}
+
+TEST(TimeQueue, LateEntriesAreSortedInAndEarlierThanAllGoInFrontUncleaned) {
+    TimeQueue<std::string> q(ElapsedTime(1000));
+    q.insert("b", at(500));
+    q.insert("d", at(900));
+    q.insert("c", at(700));
+    q.insert("c2", at(700));  // equal times keep insertion order
+    EXPECT_EQ(values(q), (std::vector<std::string>{"b", "c", "c2", "d"}));
+    q.insert("ancient", at(-5000));  // older than the window, but nothing is cleaned for it
+    EXPECT_EQ(q.oldest(), "ancient");
+    EXPECT_EQ(q.size(), 5u);
+    q.insert("e", at(950));  // an in-order insert cleans against the newest time
+    EXPECT_EQ(values(q), (std::vector<std::string>{"b", "c", "c2", "d", "e"}));
+    q.clean(at(1700));
+    EXPECT_EQ(values(q), (std::vector<std::string>{"c", "c2", "d", "e"}));
+}
+
+TEST(TimeQueue, TopIsWhatACleanWouldRemove) {
+    TimeQueue<int> q(ElapsedTime(2000));
+    for (int i = 0; i <= 2; ++i) q.insert(i, at(i * 1000));
+    auto count = [&](int64_t now) {
+        auto r = q.top(at(now));
+        return std::distance(r.first, r.second);
+    };
+    EXPECT_EQ(count(2000), 0);
+    EXPECT_EQ(count(2001), 1);
+    EXPECT_EQ(count(3000), 1);
+    EXPECT_EQ(count(3001), 2);
+    EXPECT_EQ(count(4000), 2);
+    EXPECT_EQ(count(4001), 3);
+    EXPECT_EQ(count(1500), 0);  // the newest entry is later than now
+    EXPECT_FALSE(q.willPop(at(2000)));
+    EXPECT_TRUE(q.willPop(at(2001)));
+    EXPECT_EQ(q.top(at(3001)).first->second, 0);
+    q.clean(at(3001));
+    EXPECT_EQ(values(q), (std::vector<int>{2}));
+    EXPECT_FALSE(TimeQueue<int>(ElapsedTime(1)).willPop(at(5)));
+}
+
+TEST(TimeQueue, EmptyAccessAndNegativeWindowsThrowWithTheirMessages) {
+    const std::string prefix = "../../../../../libraries/src/misc/kttl_TimeQueue (";
+    std::string m = thrown([] { TimeQueue<int> q(ElapsedTime(-1)); });
+    EXPECT_EQ(m.rfind(prefix, 0), 0u) << m;
+    EXPECT_NE(m.find("): ktml::TimeQueue::TimeQueue() - time window can not be negative"), std::string::npos) << m;
+
+    TimeQueue<int> q(ElapsedTime(0));
+    m = thrown([&] { q.newestTime(); });
+    EXPECT_NE(m.find("ktml::TimeQueue::newestTime() - queue is empty"), std::string::npos) << m;
+    m = thrown([&] { q.newest(); });
+    EXPECT_NE(m.find("ktml::TimeQueue::newest() - queue is empty"), std::string::npos) << m;
+    m = thrown([&] { q.oldest(); });
+    EXPECT_NE(m.find("ktml::TimeQueue::oldest() - queue is empty"), std::string::npos) << m;
+    EXPECT_FALSE(q.willPop(at(0)));
+
+    // A zero window keeps only the entries at the newest time.
+    q.insert(1, at(10));
+    q.insert(2, at(10));
+    q.insert(3, at(11));
+    EXPECT_EQ(values(q), (std::vector<int>{3}));
+    // Without a window nothing ages out.
+    TimeQueue<int> forever;
+    forever.insert(1, at(-100000000));
+    forever.insert(2, at(100000000));
+    EXPECT_EQ(forever.size(), 2u);
+}
+
+TEST(FpsCalculator, RateOverTheWindow) {
+    kttl::FpsCalculator fps(5);
+    EXPECT_EQ(fps.calcFps(), -1);
+    fps.update(at(0));
+    EXPECT_EQ(fps.calcFps(), 0);
+    fps.update(at(0));
+    EXPECT_EQ(fps.calcFps(), 0);  // no time span yet
+    for (int i = 1; i <= 10; ++i) fps.update(at(i * 1000));
+    // Frames at 5..10 s remain (the one at 5 s is exactly a window old): 6 over 5 s.
+    EXPECT_EQ(fps.sampleCount(), 6u);
+    EXPECT_DOUBLE_EQ(fps.calcFps(), 6.0 / 5.0);
+
+    EXPECT_FALSE(fps.setTimeWindow(0));
+    EXPECT_EQ(fps.getTimeWindow(), 5u);
+    EXPECT_EQ(fps.sampleCount(), 6u);
+    EXPECT_TRUE(fps.setTimeWindow(1));
+    EXPECT_EQ(fps.calcFps(), -1);
+    for (int i = 0; i <= 10; ++i) fps.update(at(i * 100));
+    EXPECT_DOUBLE_EQ(fps.calcFps(), 11.0);
+    fps.reset();
+    EXPECT_EQ(fps.calcFps(), -1);
+    EXPECT_EQ(kttl::FpsCalculator(0).getTimeWindow(), 1u);
+}
+
+TEST(StatTracker, StatisticsNeedThreeSamples) {
+    kttl::StatTracker s(8);
+    EXPECT_EQ(s.mean(), -1);
+    s.addSample(1);
+    s.addSample(2);
+    EXPECT_EQ(s.mean(), -1);
+    EXPECT_EQ(s.median(), -1);
+    EXPECT_EQ(s.stddev(), -1);
+    s.addSample(9);
+    EXPECT_DOUBLE_EQ(s.mean(), 4);
+    EXPECT_DOUBLE_EQ(s.median(), 2);
+
+    kttl::StatTracker t(8);
+    for (double v : {9, 2, 4, 4, 5, 5, 7, 4}) t.addSample(v);
+    EXPECT_DOUBLE_EQ(t.mean(), 5);
+    EXPECT_DOUBLE_EQ(t.median(), 4.5);
+    EXPECT_DOUBLE_EQ(t.stddev(), 2);  // population deviation
+    t.addSample(100);                 // full: drops the oldest (9)
+    EXPECT_EQ(t.size(), 8u);
+    EXPECT_EQ(t.samples().front(), 2);
+    t.popFront(6);
+    EXPECT_EQ(t.size(), 2u);
+    EXPECT_EQ(t.samples().front(), 4);
+    t.popFront(10);
+    EXPECT_EQ(t.size(), 0u);
+
+    kttl::StatTracker timing(4);
+    timing.setStartTick(0xFFFFFFF0u);
+    EXPECT_EQ(timing.getStartTick(), 0xFFFFFFF0u);
+    timing.start();
+    EXPECT_GE(timing.stop(), 0);
+    EXPECT_LT(timing.samples().back(), 60000);  // a fresh start tick: no wrap-around giant
+    kttl::StatTracker none(0);
+    none.addSample(1);
+    EXPECT_EQ(none.size(), 0u);
+}

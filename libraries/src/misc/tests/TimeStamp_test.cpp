@@ -1,0 +1,368 @@
+// Time stamps: normalisation, arithmetic, text forms in several zones, binary and XML forms.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "kttl_ElapsedTime.h"
+#include "kttl_Exception.h"
+#include "kttl_TimeStamp.h"
+
+using kttl::ElapsedTime;
+using kttl::String;
+using kttl::TimeStamp;
+
+namespace {
+
+// Monday 2024-01-15 10:20:30 UTC and Monday 2024-07-15 10:20:30 UTC.
+constexpr int64_t kWinter = 1705314030;
+constexpr int64_t kSummer = 1721038830;
+
+// Sets the process time zone for one test and restores UTC afterwards.
+class Zone {
+public:
+    explicit Zone(const char* tz) {
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~Zone() {
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+    static bool available(const char* name) {
+        struct stat st;
+        return stat((std::string("/usr/share/zoneinfo/") + name).c_str(), &st) == 0;
+    }
+};
+
+#define REQUIRE_ZONE(name) \
+    if (!Zone::available(name)) GTEST_SKIP() << "no tzdata for " << name
+
+std::vector<unsigned char> bin(const TimeStamp& t) {
+    std::vector<unsigned char> out(t.getBinLength(), 0xAA);
+    EXPECT_EQ(t.toBin(out.data()), 9u);
+    return out;
+}
+
+}  // namespace
+
+TEST(TimeStamp, ConstructionKeepsMillisecondsBelowAThousand) {
+    Zone utc("UTC");
+    TimeStamp a(5, 2500);
+    EXPECT_EQ(a.getSeconds(), 7);
+    EXPECT_EQ(a.getMilliseconds(), 500u);
+    TimeStamp b(10, -1);
+    EXPECT_EQ(b.getSeconds(), 9);
+    EXPECT_EQ(b.getMilliseconds(), 999u);
+    timeval tv{3, 1500000};  // an out-of-range microsecond count carries
+    TimeStamp c(tv);
+    EXPECT_EQ(c.getSeconds(), 4);
+    EXPECT_EQ(c.getMilliseconds(), 500u);
+    const timeval back = TimeStamp(12, 345);
+    EXPECT_EQ(back.tv_sec, 12);
+    EXPECT_EQ(back.tv_usec, 345000);
+    EXPECT_EQ(static_cast<long>(TimeStamp(99, 1)), 99);
+
+    EXPECT_TRUE(TimeStamp().isZero());
+    EXPECT_FALSE(TimeStamp().isGMT());
+    TimeStamp fields(2024, 1, 15, 10, 20, 30, 7, true);
+    EXPECT_EQ(fields.getSeconds(), kWinter);
+    EXPECT_EQ(fields.getMilliseconds(), 7u);
+    EXPECT_TRUE(fields.isGMT());
+    EXPECT_FALSE(fields.toLocal().isGMT());
+    EXPECT_TRUE(fields.toLocal().toGMT().isGMT());
+}
+
+TEST(TimeStamp, ArithmeticCarriesAndBorrowsMilliseconds) {
+    TimeStamp t(10, 200);
+    TimeStamp d = t - ElapsedTime(600);
+    EXPECT_EQ(d.getSeconds(), 9);
+    EXPECT_EQ(d.getMilliseconds(), 600u);
+    d += ElapsedTime(1401);
+    EXPECT_EQ(d.getSeconds(), 11);
+    EXPECT_EQ(d.getMilliseconds(), 1u);
+    d -= ElapsedTime(-2999);
+    EXPECT_EQ(d.getSeconds(), 14);
+    EXPECT_EQ(d.getMilliseconds(), 0u);
+    EXPECT_EQ((TimeStamp(14, 0) - TimeStamp(10, 200)).getMilliseconds(), 3800);
+    EXPECT_EQ((TimeStamp(10, 200) - TimeStamp(14, 0)).getMilliseconds(), -3800);
+    EXPECT_EQ(TimeStamp(3, 250).toElapsedTime().getMilliseconds(), 3250);
+    TimeStamp back(0, 0, true);
+    back.fromElapsedTime(ElapsedTime(-1));
+    EXPECT_EQ(back.getSeconds(), -1);
+    EXPECT_EQ(back.getMilliseconds(), 999u);
+    EXPECT_TRUE(back.isGMT());
+    // Huge durations saturate instead of overflowing.
+    const TimeStamp far = TimeStamp(1, 0) + ElapsedTime(INT64_MAX);
+    EXPECT_GT(far.getSeconds(), INT64_MAX / 1000 - 1);
+
+    EXPECT_LT(TimeStamp(5, 1), TimeStamp(5, 2));
+    EXPECT_LT(TimeStamp(4, 999), TimeStamp(5, 0));
+    EXPECT_EQ(TimeStamp(5, 1, true), TimeStamp(5, 1, false));  // the flag is presentation only
+    EXPECT_GE(TimeStamp(5, 1), TimeStamp(5, 1));
+}
+
+TEST(TimeStamp, FormattingCodesOfMillisecondsDayAndZone) {
+    Zone utc("UTC");
+    const TimeStamp t(kWinter - 10 * 86400, 7, false);  // Friday 2024-01-05
+    struct Case {
+        const char* format;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"%H:%M:%S.%s", "10:20:30.007"},
+        {"%%s", "%s"},
+        {"100%% at %s", "100% at 007"},
+        {"[%D]", "[ 5]"},
+        {"%d", "05"},
+        {"%Z", "UTC"},
+        {"%a %b %d %H:%M:%S.%s %Z %Y", "Fri Jan 05 10:20:30.007 UTC 2024"},
+        {"%c", "Fri Jan  5 10:20:30 2024"},  // longer than ten times its format
+        {"", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(t.toString(c.format), c.text) << c.format;
+    EXPECT_EQ(t.toGMT().toString("%Z|%z"), "GMT|GMT");
+    EXPECT_EQ(t.toString(nullptr), "");
+    EXPECT_EQ(t.toString("ISO8601"), "2024-01-05T10:20:30.007+00:00");
+    EXPECT_EQ(t.toGMT().toISOString(), "2024-01-05T10:20:30.007Z");
+    EXPECT_EQ(TimeStamp::monthStr(0), "January");
+    EXPECT_EQ(TimeStamp::monthStr(11), "December");
+    EXPECT_EQ(TimeStamp::monthStr(12), "");
+    EXPECT_EQ(TimeStamp::dayStr(0), "Sunday");
+    EXPECT_EQ(TimeStamp::dayStr(6), "Saturday");
+    EXPECT_EQ(TimeStamp::dayStr(-1), "");
+}
+
+TEST(TimeStamp, LocalFormsFollowTheZoneInForceAtTheInstant) {
+    REQUIRE_ZONE("Europe/Berlin");
+    {
+        Zone berlin("Europe/Berlin");
+        EXPECT_EQ(TimeStamp(kWinter, 0).toString("%H %Z"), "11 CET");
+        EXPECT_EQ(TimeStamp(kSummer, 0).toString("%H %Z"), "12 CEST");
+        EXPECT_EQ(TimeStamp(kWinter, 0, true).toString("%H %Z"), "10 GMT");
+        EXPECT_EQ(TimeStamp(kWinter, 5).toISOString(), "2024-01-15T11:20:30.005+01:00");
+        EXPECT_EQ(TimeStamp(kSummer, 5).toISOString(), "2024-07-15T12:20:30.005+02:00");
+        const int64_t off = TimeStamp::tzOffset().getMilliseconds();
+        EXPECT_TRUE(off == 3600000 || off == 7200000) << off;
+    }
+    if (Zone::available("America/New_York")) {
+        Zone ny("America/New_York");
+        EXPECT_EQ(TimeStamp(kWinter, 0).toISOString(), "2024-01-15T05:20:30.000-05:00");
+    }
+    if (Zone::available("Asia/Kathmandu")) {
+        Zone ktm("Asia/Kathmandu");
+        EXPECT_EQ(TimeStamp(kWinter, 0).toISOString(), "2024-01-15T16:05:30.000+05:45");
+        // The measured offset is rounded to the nearest half hour, halves away from zero.
+        EXPECT_EQ(TimeStamp::tzOffset().getMilliseconds(), 6 * 3600000);
+    }
+    if (Zone::available("Asia/Kolkata")) {
+        Zone kol("Asia/Kolkata");
+        EXPECT_EQ(TimeStamp::tzOffset().getMilliseconds(), 5 * 3600000 + 1800000);
+    }
+    Zone utc("UTC");
+    EXPECT_EQ(TimeStamp::tzOffset().getMilliseconds(), 0);
+}
+
+TEST(TimeStamp, ParsingChecksEveryFieldAndTheCalendar) {
+    Zone utc("UTC");
+    struct Case {
+        const char* text;
+        const char* format;
+        int64_t seconds;  // -1: the zero stamp
+        unsigned ms;
+    };
+    const Case cases[] = {
+        {"2024-01-15 10:20:30.007", "%Y-%m-%d %H:%M:%S.%s", kWinter, 7},
+        {"2024-02-30", "%Y-%m-%d", -1, 0},        // normalised to 1 March: re-formatted text differs
+        {"2024-13-01", "%Y-%m-%d", -1, 0},        // month out of range
+        {"2024-1-15", "%Y-%m-%d", -1, 0},         // not two digits
+        {"2024/01/15 10:20:30", "%Y-%m-%d %H:%M:%S", -1, 0},  // literal mismatch
+        {"2024-01", "%Y-%m-%d", -1, 0},           // text ends inside the format
+        {"15 Jan 2024 10:20:30", "%d %b %Y %H:%M:%S", kWinter, 0},
+        {"15 JANUARY 2024 10:20:30", "%d %B %Y %H:%M:%S", -1, 0},  // names match, re-format differs in case
+        {"Monday 15 January 2024 10:20:30", "%A %d %B %Y %H:%M:%S", kWinter, 0},
+        {"Mon Jan 15 10:20:30.007 UTC 2024", TimeStamp::DEFAULT_XML_FORMAT, kWinter, 7},
+        {"Tue Jan 15 10:20:30.007 UTC 2024", TimeStamp::DEFAULT_XML_FORMAT, -1, 0},  // wrong weekday
+        {"2024-01-15 12:20:30 AM", "%Y-%m-%d %I:%M:%S %p", kWinter - 10 * 3600, 0},
+        {"2024-01-15 xx:20:30 AM", "%Y-%m-%d %I:%M:%S %p", -1, 0},
+        {"2024-01-15 10:20:30 XM", "%Y-%m-%d %I:%M:%S %p", -1, 0},
+        {"2024 015 10:20:30", "%Y %j %H:%M:%S", kWinter, 0},
+        {"2024 000 10:20:30", "%Y %j %H:%M:%S", -1, 0},
+        {"2024-01-15 10:20:30 trailing", "%Y-%m-%d %H:%M:%S", kWinter, 0},  // the text may go on
+    };
+    for (const Case& c : cases) {
+        const TimeStamp t = TimeStamp::fromString(c.text, c.format);
+        if (c.seconds < 0) {
+            EXPECT_TRUE(t.isZero()) << c.text << " -> " << t.getSeconds();
+        } else {
+            EXPECT_EQ(t.getSeconds(), c.seconds) << c.text;
+            EXPECT_EQ(t.getMilliseconds(), c.ms) << c.text;
+            EXPECT_FALSE(t.isGMT()) << c.text;
+        }
+    }
+    // 10 PM is hour 22, and %I prints it as 10 again: accepted.
+    EXPECT_EQ(TimeStamp::fromString("2024-01-15 10:20:30 PM", "%Y-%m-%d %I:%M:%S %p").getSeconds(), kWinter + 12 * 3600);
+    EXPECT_TRUE(TimeStamp::fromString("x", nullptr).isZero());
+}
+
+TEST(TimeStamp, TwoDigitYearsPivotAtSeventyAndMissingFieldsAreToday) {
+    Zone utc("UTC");
+    const TimeStamp y69 = TimeStamp::fromString("69-06-15", "%y-%m-%d");
+    ASSERT_FALSE(y69.isZero());
+    EXPECT_EQ(y69.getTM().tm_year + 1900, 2069);
+    const TimeStamp y70 = TimeStamp::fromString("70-06-15", "%y-%m-%d");
+    ASSERT_FALSE(y70.isZero());
+    EXPECT_EQ(y70.getTM().tm_year + 1900, 1970);
+
+    const TimeStamp clock = TimeStamp::fromString("07:08:09", "%H:%M:%S");
+    const struct tm now = TimeStamp::systemTime().getTM();
+    const struct tm got = clock.getTM();
+    EXPECT_EQ(got.tm_hour, 7);
+    EXPECT_EQ(got.tm_min, 8);
+    EXPECT_EQ(got.tm_sec, 9);
+    // Unless the day changed during the test, the date is today's.
+    if (now.tm_hour != 0 || now.tm_min != 0) {
+        EXPECT_EQ(got.tm_mday, now.tm_mday);
+        EXPECT_EQ(got.tm_mon, now.tm_mon);
+        EXPECT_EQ(got.tm_year, now.tm_year);
+    }
+}
+
+TEST(TimeStamp, TextFormsRoundTripInAZoneWithDaylightSaving) {
+    REQUIRE_ZONE("Europe/Berlin");
+    Zone berlin("Europe/Berlin");
+    for (int64_t s : {kWinter, kSummer}) {
+        for (bool gmt : {false, true}) {
+            const TimeStamp t(s, 42, gmt);
+            const TimeStamp back = TimeStamp::fromString(t.toString(TimeStamp::DEFAULT_XML_FORMAT),
+                                                         TimeStamp::DEFAULT_XML_FORMAT);
+            EXPECT_EQ(back, t) << t.toString(TimeStamp::DEFAULT_XML_FORMAT);
+            EXPECT_EQ(back.isGMT(), gmt);
+            EXPECT_EQ(TimeStamp::fromISOString(t.toISOString()), t) << t.toISOString();
+        }
+    }
+    // Local fields without a zone: the repeated hour at the end of summer time is settled by the
+    // zone name when one is given.
+    const TimeStamp cest = TimeStamp::fromString("2024-10-27 02:30:00 CEST", "%Y-%m-%d %H:%M:%S %Z");
+    const TimeStamp cet = TimeStamp::fromString("2024-10-27 02:30:00 CET", "%Y-%m-%d %H:%M:%S %Z");
+    ASSERT_FALSE(cest.isZero());
+    ASSERT_FALSE(cet.isZero());
+    EXPECT_EQ((cet - cest).getMilliseconds(), 3600000);
+    // A local time that does not exist (spring gap) does not parse.
+    EXPECT_TRUE(TimeStamp::fromString("2024-03-31 02:30:00", "%Y-%m-%d %H:%M:%S").isZero());
+}
+
+TEST(TimeStamp, IsoTextsWithAndWithoutZones) {
+    REQUIRE_ZONE("Europe/Berlin");
+    Zone berlin("Europe/Berlin");
+    struct Case {
+        const char* text;
+        int64_t seconds;  // -1: zero stamp
+        unsigned ms;
+    };
+    const Case cases[] = {
+        {"2024-01-15T10:20:3", -1, 0},  // 18 characters
+        {"2024-01-15T11:20:30", kWinter, 0},  // local (CET)
+        {"2024-01-15T11:20:30.250", kWinter, 250},
+        {"2024-01-15T11:20:30.2", -1, 0},
+        {"2024-01-15T10:20:30Z", kWinter, 0},
+        {"2024-01-15T10:20:30.007Z", kWinter, 7},
+        {"2024-01-15T12:20:30+02:00", kWinter, 0},
+        {"2024-01-15T05:20:30-05:00", kWinter, 0},
+        {"2024-01-15T04:50:30.001-05:30", kWinter, 1},
+        {"2024-07-15T10:20:30+00:00", kSummer, 0},  // a summer instant parsed in any season
+        {"2024-01-15T10:20:30+0", -1, 0},
+        {"2024-01-15T10:20:30?01:00", -1, 0},
+        {"2024-02-30T10:20:30Z", -1, 0},
+    };
+    for (const Case& c : cases) {
+        const TimeStamp t = TimeStamp::fromISOString(c.text);
+        if (c.seconds < 0) {
+            EXPECT_TRUE(t.isZero()) << c.text;
+        } else {
+            EXPECT_EQ(t.getSeconds(), c.seconds) << c.text;
+            EXPECT_EQ(t.getMilliseconds(), c.ms) << c.text;
+        }
+    }
+    EXPECT_EQ(TimeStamp::fromString("2024-01-15T10:20:30Z", "ISO8601").getSeconds(), kWinter);
+}
+
+TEST(TimeStamp, ConditionalTextDependsOnTheDay) {
+    Zone utc("UTC");
+    EXPECT_EQ(TimeStamp().toCondString("today", "other"), "");
+    EXPECT_EQ(TimeStamp(-5, 0).toCondString("today", "other"), "");
+    const TimeStamp now = TimeStamp::systemTime();
+    const struct tm tm = now.getTM();
+    // A moment at noon today / two days ago, so the test does not depend on the hour it runs.
+    const TimeStamp noon = now + ElapsedTime(((12 - tm.tm_hour) * 3600 - tm.tm_min * 60 - tm.tm_sec) * 1000ll);
+    EXPECT_EQ(noon.toCondString("%H today", "%d other"), "12 today");
+    EXPECT_EQ((noon - ElapsedTime::fromDays(2)).toCondString("today", "other"), "other");
+}
+
+TEST(TimeStamp, BinaryFormIsNineBytesOfLocalCalendarFields) {
+    Zone utc("UTC");
+    EXPECT_EQ(bin(TimeStamp()), (std::vector<unsigned char>{0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(bin(TimeStamp(0, 0, true)), (std::vector<unsigned char>{0, 0, 0, 0, 0, 0, 0, 0, 1}));
+    EXPECT_EQ(bin(TimeStamp(-100, 5)), (std::vector<unsigned char>{0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(bin(TimeStamp(kWinter, 0x1E7, true)),
+              (std::vector<unsigned char>{124, 0, 15, 10, 20, 30, 0xE7, 0x01, 1}));
+
+    TimeStamp back(1, 1);
+    const std::vector<unsigned char> zero(9, 0);
+    EXPECT_EQ(back.fromBin(zero.data(), 9), 9u);
+    EXPECT_TRUE(back.isZero());
+    const auto b = bin(TimeStamp(kSummer, 999, true));
+    EXPECT_EQ(back.fromBin(b.data(), 9), 9u);
+    EXPECT_EQ(back, TimeStamp(kSummer, 999));
+    EXPECT_TRUE(back.isGMT());
+
+    // Short input is refused and leaves the stamp alone.
+    for (unsigned n : {0u, 1u, 8u}) {
+        try {
+            back.fromBin(b.data(), n);
+            ADD_FAILURE() << n;
+        } catch (const kttl::Exception& e) {
+            EXPECT_STREQ(e.what(), "ktsl::Serializable::fromBin() - Failed!");
+        }
+    }
+    EXPECT_EQ(back, TimeStamp(kSummer, 999));
+}
+
+TEST(TimeStamp, BinaryFieldsAreLocalTimeWhateverTheFlag) {
+    REQUIRE_ZONE("Europe/Berlin");
+    Zone berlin("Europe/Berlin");
+    EXPECT_EQ(bin(TimeStamp(kWinter, 0, true)), (std::vector<unsigned char>{124, 0, 15, 11, 20, 30, 0, 0, 1}));
+    EXPECT_EQ(bin(TimeStamp(kSummer, 0, false)), (std::vector<unsigned char>{124, 6, 15, 12, 20, 30, 0, 0, 0}));
+    TimeStamp back;
+    const auto b = bin(TimeStamp(kSummer, 3));
+    back.fromBin(b.data(), 9);
+    EXPECT_EQ(back, TimeStamp(kSummer, 3));
+}
+
+TEST(TimeStamp, XmlFormCarriesItsFormat) {
+    Zone utc("UTC");
+    const TimeStamp t(kWinter, 7);
+    EXPECT_EQ(t.toXML("When"), "<When format=\"%a %b %d %H:%M:%S.%s %Z %Y\">Mon Jan 15 10:20:30.007 UTC 2024</When>");
+    EXPECT_EQ(t.toXML("D", "%Y<%m"), "<D format=\"%Y&lt;%m\">2024&lt;01</D>");
+    EXPECT_EQ(t.toXML(nullptr), "");
+    EXPECT_EQ(t.toXML(), t.toXML("kttl_TimeStamp"));
+    EXPECT_EQ(t.getTypeId(), 502);
+    EXPECT_EQ(t.getTypeName(), "kttl_TimeStamp");
+
+    TimeStamp back;
+    ASSERT_TRUE(back.fromXML(t.toXML("When").c_str()));
+    EXPECT_EQ(back, t);
+    ASSERT_TRUE(back.fromXML("<T format=\"%Y-%m-%d %H:%M:%S\">2024-01-15 10:20:30</T>"));
+    EXPECT_EQ(back, TimeStamp(kWinter, 0));
+    ASSERT_TRUE(back.fromXML("<T>Mon Jan 15 10:20:30.007 UTC 2024</T>"));  // default format
+    EXPECT_EQ(back, t);
+    ASSERT_TRUE(back.fromXML("<T format=\"%Y\">nonsense</T>"));
+    EXPECT_TRUE(back.isZero());
+    back = t;
+    EXPECT_FALSE(back.fromXML(""));
+    EXPECT_FALSE(back.fromXML(nullptr));
+    EXPECT_EQ(back, t);
+}

@@ -1,0 +1,280 @@
+// The logger with real threads: queueing, line format, overflow, truncation, flush and the file.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "LogInterface.h"
+#include "kt_tick.h"
+#include "kttl_FileLogger.h"
+#include "kttl_LogMsgQueue.h"
+#include "kttl_Logger.h"
+#include "ktst_Event.h"
+
+using kttl::ElapsedTime;
+using kttl::LogType;
+using kttl::String;
+
+constexpr uint32_t kLongMs = 10000;
+const ElapsedTime kLong(kLongMs);
+
+namespace {
+
+// Keeps every output line; can hold the pump inside output() until released.
+class RecordingLogger : public kttl::Logger {
+public:
+    explicit RecordingLogger(const String& timeFormat = String()) : kttl::Logger(timeFormat) {}
+    ~RecordingLogger() override {
+        release.signal();
+        stop(kLong);
+    }
+    bool output(const LogType& type, const String& line) override {
+        entered.signal();
+        if (hold) release.wait(kLongMs);
+        std::lock_guard<std::mutex> lock(m);
+        lines.push_back(line);
+        types.push_back(type);
+        return true;
+    }
+    std::vector<std::string> taken() {
+        std::lock_guard<std::mutex> lock(m);
+        return lines;
+    }
+    std::atomic<bool> hold{false};
+    ktst::Event entered{false, false};
+    ktst::Event release{true, false};
+    std::mutex m;
+    std::vector<std::string> lines;
+    std::vector<LogType> types;
+};
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct TempFile {
+    std::string path;
+    TempFile() {
+        char name[] = "/tmp/kt_logger_XXXXXX";
+        const int fd = mkstemp(name);
+        if (fd >= 0) close(fd);
+        path = name;
+    }
+    ~TempFile() { std::remove(path.c_str()); }
+};
+
+}  // namespace
+
+TEST(Logger, LinesGetOneLineEndAndAPaddedLabel) {
+    RecordingLogger log;
+    ASSERT_TRUE(log.start());
+    EXPECT_TRUE(log.log(kttl::INFO, String("plain")));
+    EXPECT_TRUE(log.log(kttl::ERR, String("ended\n")));
+    EXPECT_TRUE(log.log(kttl::CRIT, String("")));
+    EXPECT_TRUE(log.log(static_cast<LogType>(7), String("odd level")));
+    EXPECT_TRUE(log.log(kttl::WARN, "%d items in %s", 3, "queue"));
+    EXPECT_TRUE(log.log(kttl::STAT, String("two\n\n")));
+    ASSERT_TRUE(log.flush());
+    EXPECT_EQ(log.taken(), (std::vector<std::string>{"INFO plain\n", "ERR  ended\n", "CRIT \n", "     odd level\n",
+                                                     "WARN 3 items in queue\n", "STAT two\n\n"}));
+    EXPECT_EQ(kttl::Logger::getLogTypeStr(kttl::STAT), "STAT");
+    EXPECT_EQ(kttl::Logger::getLogTypeStr(static_cast<LogType>(-3)), "");
+}
+
+TEST(Logger, TheFileLoggerTimeFormatLeadsEveryLine) {
+    RecordingLogger log(kttl::FileLogger::TIME_FORMAT);
+    ASSERT_TRUE(log.start());
+    log.log(kttl::INFO, String("hello"));
+    ASSERT_TRUE(log.flush());
+    ASSERT_EQ(log.taken().size(), 1u);
+    EXPECT_TRUE(std::regex_match(log.taken()[0], std::regex(R"(\d\d:\d\d:\d\d\.\d\d\d \d\d-\d\d-\d\d INFO hello\n)")))
+        << log.taken()[0];
+}
+
+TEST(Logger, BeforeStartAndAfterStopLinesGoToStandardErrorOnly) {
+    RecordingLogger log;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(log.log(kttl::WARN, String("early")));
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "WARN early\n");
+
+    ASSERT_TRUE(log.start());
+    EXPECT_TRUE(log.log(kttl::INFO, String("queued")));
+    EXPECT_TRUE(log.stop(kLong));  // writes out what is queued
+    EXPECT_EQ(log.taken(), (std::vector<std::string>{"INFO queued\n"}));
+
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(log.log(kttl::ERR, "late %d", 1));
+    err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "ERR  late 1\n");
+    EXPECT_EQ(log.taken().size(), 1u);
+    EXPECT_FALSE(log.flush());
+}
+
+TEST(Logger, The101stUnreadLineDropsTheOldest) {
+    RecordingLogger log;
+    log.hold = true;
+    ASSERT_TRUE(log.start());
+    log.log(kttl::INFO, String("line 0"));
+    ASSERT_TRUE(log.entered.wait(kLongMs));  // line 0 is being written, still queued
+    for (int i = 1; i <= 101; ++i) log.log(kttl::INFO, "line %d", i);
+    EXPECT_EQ(log.queue().size(), 100u);
+    log.hold = false;
+    log.release.signal();
+    ASSERT_TRUE(log.flush());
+    // Line 0 was in flight; lines 0 and 1 were dropped from the queue by lines 100 and 101.
+    std::vector<std::string> expected{"INFO line 0\n"};
+    for (int i = 2; i <= 101; ++i) expected.push_back("INFO line " + std::to_string(i) + "\n");
+    EXPECT_EQ(log.taken(), expected);
+}
+
+TEST(LogMsgQueue, RingKeepsTheNewestLinesInOrderAndTruncatesLongOnes) {
+    kttl::LogMsgQueue q(100);
+    for (int i = 1; i <= 101; ++i) ASSERT_TRUE(q.push(kttl::INFO, String::format("m%d", i)));
+    EXPECT_EQ(q.size(), 100u);
+    EXPECT_STREQ(q.peek().text, "m2");
+    // pop(expected) removes only a matching oldest line.
+    EXPECT_TRUE(q.pop(kttl::LogMsgPtr(kttl::INFO, "m1")));
+    EXPECT_EQ(q.size(), 100u);
+    EXPECT_TRUE(q.pop(kttl::LogMsgPtr(kttl::INFO, "m2")));
+    EXPECT_EQ(q.size(), 99u);
+    for (int i = 3; i <= 101; ++i) EXPECT_STREQ(q.pop().text, String::format("m%d", i).c_str());
+    EXPECT_TRUE(q.pop().empty());
+    EXPECT_TRUE(q.peek().empty());
+    EXPECT_EQ(q.peek().type, kttl::ERR);
+
+    const std::string longText(2000, 'x');
+    ASSERT_TRUE(q.push(kttl::WARN, longText));
+    const kttl::LogMsgPtr rec = q.pop();
+    const std::string text = rec.text;
+    EXPECT_EQ(text.size(), 1023u);
+    EXPECT_EQ(text, std::string(1020, 'x') + "...");
+    // Walk both sides of the limit.
+    for (size_t n : {1022u, 1023u, 1024u}) {
+        ASSERT_TRUE(q.push(kttl::INFO, std::string(n, 'y')));
+        const std::string t = q.pop().text;
+        EXPECT_EQ(t.size(), std::min<size_t>(n, 1023u)) << n;
+        EXPECT_EQ(t.substr(t.size() - 3) == "...", n > 1023) << n;
+    }
+}
+
+TEST(Logger, ALongMessageReachesTheOutputTruncated) {
+    RecordingLogger log;
+    ASSERT_TRUE(log.start());
+    log.log(kttl::INFO, String(std::string(2000, 'z')));
+    ASSERT_TRUE(log.flush());
+    ASSERT_EQ(log.taken().size(), 1u);
+    const std::string line = log.taken()[0];
+    EXPECT_EQ(line.size(), 1023u);
+    EXPECT_EQ(line.substr(0, 6), "INFO z");
+    EXPECT_EQ(line.substr(1020), "...");
+}
+
+TEST(Logger, LinesFromManyThreadsArriveWholeAndInEachThreadsOrder) {
+    RecordingLogger log;
+    ASSERT_TRUE(log.start());
+    std::vector<std::thread> producers;
+    for (int t = 0; t < 4; ++t)
+        producers.emplace_back([&log, t] {
+            for (int i = 0; i < 40; ++i) {
+                log.log(kttl::INFO, "t%d n%d", t, i);
+                if (i % 10 == 9) log.flush();  // keeps the queue below its 100 lines
+            }
+        });
+    for (auto& p : producers) p.join();
+    ASSERT_TRUE(log.flush());
+    int last[4] = {-1, -1, -1, -1};
+    const auto lines = log.taken();
+    EXPECT_EQ(lines.size(), 160u);
+    for (const std::string& l : lines) {
+        int t = -1, n = -1;
+        ASSERT_EQ(std::sscanf(l.c_str(), "INFO t%d n%d", &t, &n), 2) << l;
+        ASSERT_TRUE(t >= 0 && t < 4);
+        EXPECT_GT(n, last[t]);
+        last[t] = n;
+    }
+}
+
+TEST(FileLogger, AppendsBelowTheMaximumAndRestartsTheFileAtIt) {
+    TempFile f;
+    const int32_t max = kttl::FileLogger::DEFAULT_MAX_SIZE;
+    for (long prefill : {static_cast<long>(max) - 1, static_cast<long>(max), static_cast<long>(max) + 10}) {
+        {
+            std::ofstream out(f.path, std::ios::binary | std::ios::trunc);
+            out << std::string(static_cast<size_t>(prefill), '#');
+        }
+        kttl::FileLogger log(f.path.c_str());
+        ASSERT_TRUE(log.start());
+        testing::internal::CaptureStdout();
+        log.log(kttl::INFO, String("next line"));
+        ASSERT_TRUE(log.flush());
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_NE(out.find(" INFO next line\n"), std::string::npos) << out;
+        const std::string content = readFile(f.path);
+        const std::string line = out;  // the same line went to standard output and the file
+        if (prefill < max) {
+            EXPECT_EQ(content.size(), static_cast<size_t>(prefill) + line.size()) << prefill;
+            EXPECT_EQ(content.substr(static_cast<size_t>(prefill)), line);
+        } else {
+            EXPECT_EQ(content, line) << prefill;
+        }
+        EXPECT_TRUE(log.stop(kLong));
+    }
+}
+
+TEST(FileLogger, MissingFilesAreCreatedUnopenableOnesSkippedAndCopiesKeepTheSettings) {
+    TempFile f;
+    std::remove(f.path.c_str());
+    {
+        kttl::FileLogger log(f.path.c_str(), 4096);
+        ASSERT_TRUE(log.start());
+        log.log(kttl::STAT, String("first"));
+        log.log(kttl::STAT, String("second"));
+        // The destructor writes out the queue before the thread ends.
+        testing::internal::CaptureStdout();
+    }
+    testing::internal::GetCapturedStdout();
+    const std::string content = readFile(f.path);
+    EXPECT_NE(content.find("STAT first\n"), std::string::npos) << content;
+    EXPECT_NE(content.find("STAT second\n"), std::string::npos) << content;
+
+    kttl::FileLogger nowhere("/nonexistent-dir/kt.log", 100);
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(nowhere.output(kttl::ERR, String("still shown\n")));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "still shown\n");
+
+    kttl::FileLogger copy(nowhere);
+    EXPECT_EQ(copy.getPath(), "/nonexistent-dir/kt.log");
+    EXPECT_EQ(copy.getMaxSize(), 100);
+    EXPECT_FALSE(copy.isRunning());
+    kttl::FileLogger plain;
+    EXPECT_EQ(plain.getPath(), "");
+    EXPECT_EQ(plain.getMaxSize(), 1048576);
+}
+
+TEST(LogInterface, SilentWithoutALoggerAndForwardsWithOne) {
+    struct Component : LogInterface {};
+    Component c;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(c.log(kttl::ERR, String("nobody listens")));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    RecordingLogger log;
+    ASSERT_TRUE(log.start());
+    c.setLogger(&log);
+    EXPECT_EQ(c.getLogger(), &log);
+    EXPECT_TRUE(c.log(kttl::WARN, String("heard")));
+    ASSERT_TRUE(log.flush());
+    EXPECT_EQ(log.taken(), (std::vector<std::string>{"WARN heard\n"}));
+}

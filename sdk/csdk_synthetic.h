@@ -1,0 +1,61 @@
+// csdk_synthetic: the built-in deterministic street scene the stand-in SDK serves by default.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "csdk_source.h"
+
+namespace csdk_standin {
+
+// A textured street (sky, buildings, pavement, road) with sensor noise and six movers crossing at
+// different speeds and directions: four people (one crossing diagonally) and two vehicles. Every
+// frame is a pure function of its index, so runs are repeatable. Options: a night scene (dark,
+// colourless, noisier, vehicles with headlights) and a sudden lighting change (the scene drops to 45 %
+// brightness from 8 s to 14 s of every 20 s).
+class SyntheticScene : public FrameSource {
+public:
+    // The scene's own clock: motion is computed from frame index / this rate, whatever the pacing.
+    static constexpr double kSceneFps = 25.0;
+    // Brightness of the scene while the light is down in the lighting-change option.
+    static constexpr double kDimGain = 0.45;
+
+    SyntheticScene(bool night, bool lightchange, uint64_t frames);
+
+    std::string describe() const override;
+    bool prepare(int width, int height) override;
+    Result next(uint8_t* nv21) override;
+    bool rewind() override;
+    double nominalFps() const override { return kSceneFps; }
+
+    // Index of the frame the next call to next() renders.
+    uint64_t frameIndex() const { return index_; }
+    // Gain the lighting option applies at scene time t seconds (1.0 without the option).
+    double gainAt(double seconds) const;
+
+private:
+    struct Paint {
+        uint8_t y, u, v;
+    };
+    void buildBackground();
+    void span(uint8_t* nv21, int row, int x0, int x1, Paint p, uint32_t noiseSeed) const;
+    void rect(uint8_t* nv21, double x0, double y0, double x1, double y1, Paint p, uint32_t seed) const;
+    void ellipse(uint8_t* nv21, double cx, double cy, double rx, double ry, Paint p, uint32_t seed) const;
+    void drawMovers(uint8_t* nv21, double seconds) const;
+    void applyGain(uint8_t* nv21, double gain);
+
+    bool night_;
+    bool lightchange_;
+    uint64_t frames_;
+    uint64_t index_ = 0;
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<uint8_t> backY_;  // width x height
+    std::vector<uint8_t> backVU_; // width x height / 2, NV21 order
+    std::vector<int8_t> noise_;   // width + kNoiseWindow sensor-noise samples
+    uint8_t clamp_[768];          // clamp_[v + 256] = v limited to 0..255
+    uint8_t gainLut_[256];
+    double lutGain_ = 1.0;
+};
+
+}  // namespace csdk_standin
