@@ -1,6 +1,7 @@
 // Coordinator: the camera application object: the SDK connection, the resolution, the frame loop.
 #include "Coordinator.h"
 
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <utility>
@@ -17,7 +18,16 @@
 namespace {
 
 const char* const kLogPath = "/var/log/Veltrano.log";
-const char* const kNativeImage = "Native Image";
+// Made once: building these names for every frame would cost an allocation each.
+const kttl::String kNativeImage("Native Image");
+const kttl::String kNativeResolution("native-resolution");
+
+// "%dx%d" without a heap buffer (the result fits the string's inline storage).
+kttl::String sizeText(uint32_t width, uint32_t height) {
+    char text[32];
+    snprintf(text, sizeof(text), "%dx%d", static_cast<int>(width), static_cast<int>(height));
+    return kttl::String(text);
+}
 
 }  // namespace
 
@@ -214,8 +224,7 @@ int Coordinator::process(const SimpleTracker::Params& params) {
                                kt_ensure_image(&colour, width, height, 4) == 1 && colour.data != nullptr;
         if (useColour) {
             convertYUV420_NV21toARGB8888(pixels, colour);
-            frame.setAttribute("native-resolution", kttl::String::format("%dx%d", static_cast<int>(colour.width),
-                                                                         static_cast<int>(colour.height)));
+            frame.setAttribute(kNativeResolution, sizeText(colour.width, colour.height));
             frame.setBGRY(kNativeImage, colour);
         } else {
             // The luminance plane as it lies in the SDK's buffer: no copy.
@@ -225,8 +234,7 @@ int Coordinator::process(const SimpleTracker::Params& params) {
             gray.height = height;
             gray.channels = 1;
             gray.size = width * height;
-            frame.setAttribute("native-resolution",
-                               kttl::String::format("%dx%d", static_cast<int>(width), static_cast<int>(height)));
+            frame.setAttribute(kNativeResolution, sizeText(width, height));
             frame.setImage(kNativeImage, gray, 2);
         }
         frame.setTimePosition(kttl::TimeStamp::systemTime(),

@@ -38,8 +38,8 @@ public:
     void incrementBin(uint32_t i, uint32_t k = 1);
     // Bin floor(binCount() x v) += k for v in [0, 1); throws for v outside it or without bins.
     void addValue(float v, uint32_t k = 1);
-    // bins[i]; the caller keeps i < binCount().
-    uint32_t getBinValue(uint32_t i) const { return m_bins[i]; }
+    // bins[i]; 0 for i >= binCount() rather than a read past the bins.
+    uint32_t getBinValue(uint32_t i) const { return i < m_count ? m_bins[i] : 0; }
     // bins[i] / total (0 when the total is 0); throws for a bad index.
     float getValue(uint32_t i) const;
     // Fills out (not cleared first) with count -> bin index, ascending by count.

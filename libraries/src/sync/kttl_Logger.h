@@ -13,6 +13,10 @@ namespace kttl {
 // A log call formats the line (time, padded label, message) and queues it; the pump thread hands
 // queued lines to output() one at a time, in order. While the thread is not running (before
 // start(), after stop()) lines go to standard error instead and log() returns false.
+//
+// A concrete logger must stop the thread in its own destructor (FileLogger does): once its
+// destructor has run, output() is gone while the thread could still be pumping.
+// The printf-style log() treats its text as a format: pass texts that may hold '%' as a String.
 class Logger : public LogMessagePump {
 public:
     static constexpr uint32_t PUMP_TIMEOUT_MS = 60000;  // the queue is drained at least this often

@@ -65,6 +65,7 @@ TEST(Histogram, CountingAndReads) {
     EXPECT_FLOAT_EQ(h.getValue(0), 2.0f / 3.0f);
     EXPECT_TRUE(endsWith(thrownMessage([&] { h.getValue(10); }), "getValue(...) - index out of bounds"));
     EXPECT_EQ(Histogram(4).getValue(2), 0.0f);  // empty: 0, not a division by zero
+    EXPECT_EQ(h.getBinValue(10), 0u);          // past the bins: 0, not a stray read
 
     Histogram t = make({3, 7, 7, 1});
     EXPECT_EQ(t.getMaxBin(), 1u);  // tie keeps the lower index

@@ -74,9 +74,16 @@ public:
     ~StubbornThread() override { stop(kLong); }
     void process() override {
         inside.signal();
-        for (;;) ktst::Wait(60000);
+        Event never(true, false);
+        for (;;) {
+            if (blockInEvent)
+                never.wait(ktst::WAIT_INFINITE);
+            else
+                ktst::Wait(60000);
+        }
     }
     Event inside{true, false};
+    bool blockInEvent = false;
 };
 
 }  // namespace
@@ -134,11 +141,19 @@ TEST(BasicThread, SeveralBodiesRunAndFinishedWaitsForTheLast) {
 }
 
 TEST(BasicThread, AThreadThatIgnoresStopIsCancelledAtTheTimeOut) {
-    StubbornThread t;
-    ASSERT_TRUE(t.start());
-    ASSERT_TRUE(t.inside.wait(kLongMs));
-    EXPECT_TRUE(t.stop(ElapsedTime(20)));
-    EXPECT_FALSE(t.isRunning());
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+    // Both sanitizers' runtimes break on the cancellation unwind (lost lock tracking, a failed
+    // stack check); the plain build runs this test.
+    GTEST_SKIP() << "pthread_cancel is not supported by the sanitizer runtimes";
+#endif
+    for (bool inEvent : {false, true}) {
+        StubbornThread t;
+        t.blockInEvent = inEvent;
+        ASSERT_TRUE(t.start());
+        ASSERT_TRUE(t.inside.wait(kLongMs));
+        EXPECT_TRUE(t.stop(ElapsedTime(20))) << inEvent;
+        EXPECT_FALSE(t.isRunning());
+    }
 }
 
 TEST(TimeOutConversion, NegativeIsZeroAndAllOnesOrMoreIsUnlimited) {

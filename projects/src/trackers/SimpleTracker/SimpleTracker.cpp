@@ -32,8 +32,13 @@ bool SimpleTracker::setParameters(const Params& params) {
 }
 
 bool SimpleTracker::process(ProcessFrame& frame, bool colour) {
-    (void)frame;
-    (void)colour;
+    const unsigned type = colour ? Frame::kColour : Frame::kGray;
+    const kt_image* input = frame.getSetImage("Native Image", type);
+    if (!frame.isImageSet("Native Image", type) || input == nullptr || kt_image_valid(input) != 1) {
+        setError("Invalid Input Image", 120);
+        return false;
+    }
     ++m_framesSeen;
+    if (colour) ++m_colourFrames;
     return true;
 }

@@ -1,7 +1,7 @@
 // SimpleTracker: the per-frame pipeline object of the camera application.
 //
-// Not yet running the pipeline: this version checks and keeps its parameters and accepts every frame
-// without processing it (no detection, tracking, classification or events), so that the application
+// Not yet running the pipeline: this version checks and keeps its parameters and checks each frame's
+// input image, but does no detection, tracking, classification or events, so that the application
 // around it can start, run on real video and stop. The detection stages arrive with the pipeline.
 #pragma once
 
@@ -38,13 +38,16 @@ public:
     // Refuses a sensitivity or scene sensitivity outside 0..1 (the last error message says which),
     // logs the detection settings and keeps the parameters.
     bool setParameters(const Params& params);
-    // Accepts the frame; no processing yet. `colour` tells whether "Native Image" is in colour.
+    // Checks that the frame holds "Native Image" in the form `colour` announces (colour, else gray;
+    // "Invalid Input Image" otherwise) and counts it; no processing yet.
     bool process(ProcessFrame& frame, bool colour);
 
     const kttl::String& getLastError() const { return m_lastError; }
     const Params& getParameters() const { return m_params; }
     unsigned getPort() const { return m_port; }
+    // Frames accepted by process(), and how many of them were in colour.
     uint64_t getFramesSeen() const { return m_framesSeen; }
+    uint64_t getColourFrames() const { return m_colourFrames; }
 
 private:
     void setError(const char* message, int place);
@@ -54,4 +57,5 @@ private:
     unsigned m_port;
     bool m_logFps;
     uint64_t m_framesSeen = 0;
+    uint64_t m_colourFrames = 0;
 };

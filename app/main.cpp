@@ -1,0 +1,4 @@
+// veltrano: the camera application's entry point.
+#include "VeltranoMain.h"
+
+int main(int argc, char** argv) { return veltranoMain(argc, argv); }

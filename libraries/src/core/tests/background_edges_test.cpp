@@ -1,0 +1,230 @@
+// Learnt edge orientations, the ghost test and its helpers (uniform-region test, mean and variance),
+// and the colour-to-gray helper.
+#include "kt_background.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "image_test_util.h"
+#include "kt_tick.h"
+
+namespace {
+
+using kttest::Image;
+
+struct Model {
+    kt_background bg{};
+    Model(uint32_t w, uint32_t h, int32_t mode) { EXPECT_EQ(1, kt_background_init(&bg, w, h, mode)); }
+    ~Model() { kt_background_deinit(&bg); }
+};
+
+// Gray image with a vertical step between columns step - 1 and step: left `left`, right `right`.
+void step_image(Image& gray, uint32_t step, unsigned char left, unsigned char right) {
+    for (uint32_t y = 0; y < gray.img.height; ++y)
+        for (uint32_t x = 0; x < gray.img.width; ++x) gray.at(x, y) = x < step ? left : right;
+}
+
+TEST(BackgroundEdges, AnglesAndMatching) {
+    const struct {
+        int32_t gx, gy, degrees;
+    } angles[] = {{800, 0, 1}, {0, 800, 91}, {-800, 0, 181}, {0, -800, 271}, {5, 5, 46},
+                  {100000, -1, 360}};
+    for (const auto& a : angles) EXPECT_EQ(a.degrees, kt_bg_edge_angle(a.gx, a.gy)) << a.gx << "," << a.gy;
+
+    const struct {
+        int32_t a, b;
+        int match;
+    } pairs[] = {{5, 355, 1}, {355, 5, 1}, {10, 40, 0}, {1, 30, 1}, {1, 31, 0},
+                 {0, 331, 1}, {0, 330, 0}, {200, 200, 1}, {90, 270, 0}};
+    for (const auto& p : pairs) EXPECT_EQ(p.match, kt_bg_angles_match(p.a, p.b)) << p.a << "," << p.b;
+}
+
+TEST(BackgroundEdges, LearningBlendingAndForgetting) {
+    Model m(10, 8, KT_BG_MODE_GRAY);
+    m.bg.track_edges = 1;
+    Image gray(10, 8, 1), mask(10, 8, 1);
+    std::memset(mask.img.data, 255, mask.img.size);
+    step_image(gray, 5, 0, 200);
+    const uint32_t before = kt_tickcount();
+    ASSERT_EQ(1, kt_background_update(&m.bg, gray.get(), nullptr, mask.get()));
+    const uint32_t at = 3 * 10 + 4;  // (4, 3): gx = 800, gy = 0
+    EXPECT_FLOAT_EQ(1.0f, m.bg.edge_avg[at].value);
+    EXPECT_EQ(0u, m.bg.edge_avg[at].count);
+    EXPECT_GE(m.bg.edge_time[at] - before, 0u);
+    EXPECT_LT(m.bg.edge_time[at] - before, 1000u);
+    EXPECT_FLOAT_EQ(0.0f, m.bg.edge_avg[3 * 10 + 1].value);  // flat: no edge
+    EXPECT_FLOAT_EQ(0.0f, m.bg.edge_avg[4].value);           // border row: gradient 0
+
+    ASSERT_EQ(1, kt_background_update(&m.bg, gray.get(), nullptr, mask.get()));
+    EXPECT_EQ(1u, m.bg.edge_avg[at].count);
+    // The reversed step (181 degrees) is blended in at the learning rate.
+    step_image(gray, 5, 200, 0);
+    ASSERT_EQ(1, kt_background_update(&m.bg, gray.get(), nullptr, mask.get()));
+    EXPECT_FLOAT_EQ(181.0f * 0.1f + 1.0f * 0.9f, m.bg.edge_avg[at].value);
+
+    // A flat frame forgets only averages whose last edge is more than 2 s old; masked pixels keep.
+    std::memset(gray.img.data, 50, gray.img.size);
+    const uint32_t old_at = 3 * 10 + 5;
+    m.bg.edge_time[old_at] -= 5000;
+    mask.at(5, 4) = 0;
+    m.bg.edge_time[4 * 10 + 5] -= 5000;
+    ASSERT_EQ(1, kt_background_update_edges(&m.bg, gray.get(), mask.get()));
+    EXPECT_FLOAT_EQ(0.0f, m.bg.edge_avg[old_at].value);
+    EXPECT_NE(0.0f, m.bg.edge_avg[at].value);
+    EXPECT_NE(0.0f, m.bg.edge_avg[4 * 10 + 5].value);
+
+    Image small(10, 7, 1);
+    EXPECT_EQ(0, kt_background_update_edges(&m.bg, small.get(), mask.get()));
+    EXPECT_EQ(0, kt_background_update_edges(&m.bg, gray.get(), small.get()));
+    EXPECT_EQ(0, kt_background_update_edges(nullptr, gray.get(), mask.get()));
+}
+
+TEST(BackgroundEdges, CheckRegion) {
+    Model m(10, 8, KT_BG_MODE_GRAY);
+    m.bg.edge_avg[3 * 10 + 4].value = 1.9f;  // truncates to 1
+    const struct {
+        int32_t angle, x, y, r, found;
+    } cases[] = {
+        {10, 6, 3, 3, 1},    // columns [3, 9), rows [0, 6)
+        {100, 6, 3, 3, 0},   // angle far off
+        {10, 6, 3, 2, 1},    // columns [4, 8)
+        {10, 7, 3, 2, 0},    // columns [5, 9) miss column 4
+        {10, 4, 3, 1, 1},    // the pixel itself
+        {10, 4, 4, 1, 1},    // rows [3, 5)
+        {10, 4, 5, 1, 0},    // rows [4, 6) miss row 3
+        {10, 0, 0, 100, 1},  // window clipped to the model
+        {10, 4, 3, 0, 0},    // empty window
+        {350, 4, 3, 1, 1},   // 350 and 1 match across 360
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.found, kt_background_check_region(&m.bg, c.angle, c.x, c.y, c.r))
+            << c.angle << " at " << c.x << "," << c.y << " r " << c.r;
+    EXPECT_EQ(0, kt_background_check_region(nullptr, 10, 4, 3, 1));
+}
+
+TEST(BackgroundEdges, GhostTest) {
+    const uint32_t w = 12, h = 10;
+    Model learnt(w, h, KT_BG_MODE_BGR), fresh(w, h, KT_BG_MODE_BGR);
+    learnt.bg.track_edges = 1;
+    Image gray(w, h, 1), colour(w, h, 4), all(w, h, 1);
+    std::memset(all.img.data, 255, all.img.size);
+    step_image(gray, 6, 0, 200);
+    kttest::fill_random(colour.get(), 3);  // busy colours: not a uniform region
+    ASSERT_EQ(1, kt_background_update(&learnt.bg, gray.get(), colour.get(), all.get()));
+
+    const kt_bbox box{2, 1, 8, 8};  // crop interior rows 1..6 hold 12 edge pixels
+    float ratio = -1.0f;
+    ASSERT_EQ(1, kt_background_is_background(&learnt.bg, colour.get(), gray.get(), all.get(), &box,
+                                             0, 1, &ratio));
+    EXPECT_FLOAT_EQ(1.0f, ratio);
+    ASSERT_EQ(1, kt_background_is_background(&fresh.bg, colour.get(), gray.get(), all.get(), &box, 0,
+                                             1, &ratio));
+    EXPECT_FLOAT_EQ(0.0f, ratio);
+    // The same edges searched in a neighbourhood (radius 3: half 1) and only under the foreground.
+    ASSERT_EQ(1, kt_background_is_background(&learnt.bg, colour.get(), gray.get(), all.get(), &box,
+                                             3, 1, &ratio));
+    EXPECT_FLOAT_EQ(1.0f, ratio);
+    Image half(w, h, 1);
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x) half.at(x, y) = y < 4 ? 255 : 0;  // 6 edge pixels: too few
+    ASSERT_EQ(1, kt_background_is_background(&fresh.bg, colour.get(), gray.get(), half.get(), &box,
+                                             3, 1, &ratio));
+    EXPECT_FLOAT_EQ(1.0f, ratio);
+    // The reversed step does not match what was learnt.
+    Image reversed(w, h, 1);
+    step_image(reversed, 6, 200, 0);
+    ASSERT_EQ(1, kt_background_is_background(&learnt.bg, colour.get(), reversed.get(), all.get(),
+                                             &box, 1, 1, &ratio));
+    EXPECT_FLOAT_EQ(0.0f, ratio);
+
+    // A uniform bright region is background at once.
+    Image grey_colour(w, h, 4);
+    std::memset(grey_colour.img.data, 120, grey_colour.img.size);
+    ASSERT_EQ(1, kt_background_is_background(&fresh.bg, grey_colour.get(), gray.get(), all.get(), &box,
+                                             0, 1, &ratio));
+    EXPECT_FLOAT_EQ(1.0f, ratio);
+
+    ratio = -1.0f;
+    const kt_bbox too_wide{0, 0, 13, 4}, outside{6, 6, 8, 8}, narrow{2, 1, 6, 8};
+    EXPECT_EQ(0, kt_background_is_background(&learnt.bg, colour.get(), gray.get(), all.get(), &box,
+                                             4, 1, &ratio));  // 2r = 8 >= width 8
+    EXPECT_EQ(0, kt_background_is_background(&learnt.bg, colour.get(), gray.get(), all.get(),
+                                             &too_wide, 0, 1, &ratio));
+    EXPECT_EQ(0, kt_background_is_background(&learnt.bg, colour.get(), gray.get(), all.get(),
+                                             &outside, 0, 1, &ratio));
+    EXPECT_EQ(0, kt_background_is_background(&learnt.bg, colour.get(), gray.get(), nullptr, &narrow,
+                                             2, 1, &ratio));  // a radius of 2 or more needs the mask
+    EXPECT_EQ(0, kt_background_is_background(&learnt.bg, gray.get(), gray.get(), all.get(), &box, 0,
+                                             1, &ratio));
+    EXPECT_EQ(0, kt_background_is_background(&learnt.bg, colour.get(), colour.get(), all.get(), &box,
+                                             0, 1, &ratio));
+    EXPECT_EQ(0, kt_background_is_background(&learnt.bg, colour.get(), gray.get(), all.get(), nullptr,
+                                             0, 1, &ratio));
+    EXPECT_EQ(0, kt_background_is_background(&learnt.bg, colour.get(), gray.get(), all.get(), &box, 0,
+                                             1, nullptr));
+    EXPECT_FLOAT_EQ(-1.0f, ratio);
+}
+
+TEST(BackgroundEdges, UniformRegionTest) {
+    struct Case {
+        const char* name;
+        unsigned char low[3], high[3];  // bytes 0, 1, 2 alternate between low and high
+        int32_t mode;
+        int uniform;
+    };
+    const Case cases[] = {
+        {"flat bright", {100, 100, 100}, {100, 100, 100}, 1, 1},
+        {"flat dark", {40, 50, 20}, {40, 50, 20}, 1, 0},
+        {"one mean above 50 is bright", {40, 51, 20}, {40, 51, 20}, 1, 1},
+        {"variance 576 is below 625", {76, 76, 76}, {124, 124, 124}, 1, 1},
+        {"variance 625 is not", {75, 75, 75}, {125, 125, 125}, 1, 0},
+        {"lightness 31 is bright in mode 2", {31, 127, 127}, {31, 127, 127}, 2, 1},
+        {"lightness 30 is not", {30, 200, 200}, {30, 200, 200}, 2, 0},
+        {"chroma variance 121 fails mode 2", {100, 116, 127}, {100, 138, 127}, 2, 0},
+        {"the same passes mode 1", {100, 116, 127}, {100, 138, 127}, 1, 1},
+        {"byte 0 keeps limit 625 in mode 2", {76, 127, 127}, {124, 127, 127}, 2, 1},
+    };
+    for (const Case& c : cases) {
+        Image colour(4, 4, 4);
+        for (uint32_t i = 0; i < 16; ++i)
+            for (int k = 0; k < 3; ++k) colour.img.data[4 * i + k] = i % 2 ? c.high[k] : c.low[k];
+        const kt_bbox box{0, 0, 4, 4};
+        EXPECT_EQ(c.uniform, kt_background_check_varmean(colour.get(), &box, c.mode)) << c.name;
+    }
+    Image colour(4, 4, 4), gray(4, 4, 1);
+    std::memset(colour.img.data, 100, colour.img.size);
+    const kt_bbox inside{1, 1, 3, 3}, outside{2, 2, 3, 3}, empty{1, 1, 0, 2};
+    EXPECT_EQ(1, kt_background_check_varmean(colour.get(), &inside, 1));
+    EXPECT_EQ(0, kt_background_check_varmean(colour.get(), &outside, 1));
+    EXPECT_EQ(0, kt_background_check_varmean(colour.get(), &empty, 1));
+    EXPECT_EQ(0, kt_background_check_varmean(gray.get(), &inside, 1));
+    EXPECT_EQ(0, kt_background_check_varmean(colour.get(), nullptr, 1));
+
+    const unsigned char bytes[] = {1, 2, 3, 4};
+    float variance = -1, mean = -1;
+    ASSERT_EQ(1, kt_background_varmean(bytes, 4, &variance, &mean));
+    EXPECT_FLOAT_EQ(2.5f, mean);
+    EXPECT_FLOAT_EQ(1.25f, variance);
+    EXPECT_EQ(0, kt_background_varmean(bytes, 0, &variance, &mean));
+    EXPECT_EQ(0, kt_background_varmean(nullptr, 4, &variance, &mean));
+    EXPECT_EQ(0, kt_background_varmean(bytes, 4, nullptr, &mean));
+}
+
+TEST(BackgroundEdges, ColourToGray) {
+    Image colour(3, 1, 4), gray(3, 1, 1), wrong(2, 1, 1);
+    const unsigned char pixels[3][3] = {{0, 0, 255}, {255, 255, 255}, {255, 0, 0}};  // b, g, r
+    for (uint32_t x = 0; x < 3; ++x)
+        for (int k = 0; k < 3; ++k) colour.at(x, 0, k) = pixels[x][k];
+    ASSERT_EQ(1, kt_background_rgb_to_gray(colour.get(), gray.get()));
+    EXPECT_EQ(76, gray.at(0, 0));
+    EXPECT_EQ(255, gray.at(1, 0));
+    EXPECT_EQ(28, gray.at(2, 0));
+    EXPECT_EQ(0, kt_background_rgb_to_gray(colour.get(), wrong.get()));
+    EXPECT_EQ(0, kt_background_rgb_to_gray(gray.get(), gray.get()));
+    EXPECT_EQ(0, kt_background_rgb_to_gray(nullptr, gray.get()));
+}
+
+}  // namespace
