@@ -1,7 +1,6 @@
 // RunCycle: what one run cycle derives from the settings, with the settings echo in the log.
 #include "RunCycle.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 

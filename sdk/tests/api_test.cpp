@@ -2,6 +2,9 @@
 // end of source, injected faults, day/night schedule, events, and recorded clips.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -11,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -329,4 +333,79 @@ TEST_F(StandinApi, RecordedClipIsDecodedScaledAndLooped) {
     const int code = csdk_init();
     EXPECT_LT(code, 0);
     EXPECT_NE(std::string(csdk_strerr(code)).find(junk), std::string::npos);
+}
+
+namespace {
+
+// Serves one file over HTTP/1.0 on loopback to up to `connections` clients, one after another.
+class LoopbackHttp {
+public:
+    LoopbackHttp(const std::string& body, int connections) : body_(body) {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = 0;
+        bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+        listen(fd_, 4);
+        socklen_t len = sizeof(addr);
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
+        port_ = ntohs(addr.sin_port);
+        thread_ = std::thread([this, connections] {
+            for (int i = 0; i < connections; ++i) {
+                const int client = accept(fd_, nullptr, nullptr);
+                if (client < 0) return;
+                ++served_;
+                char request[4096];
+                ssize_t got = recv(client, request, sizeof(request), 0);
+                (void)got;
+                const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: video/x-matroska\r\nContent-Length: " +
+                                         std::to_string(body_.size()) + "\r\n\r\n";
+                send(client, head.data(), head.size(), MSG_NOSIGNAL);
+                send(client, body_.data(), body_.size(), MSG_NOSIGNAL);
+                close(client);
+            }
+        });
+    }
+    ~LoopbackHttp() {
+        shutdown(fd_, SHUT_RDWR);
+        close(fd_);
+        if (thread_.joinable()) thread_.join();
+    }
+    int port() const { return port_; }
+    int served() const { return served_.load(); }
+
+private:
+    std::string body_;
+    int fd_ = -1;
+    int port_ = 0;
+    std::atomic<int> served_{0};
+    std::thread thread_;
+};
+
+}  // namespace
+
+TEST_F(StandinApi, NetworkStreamIsReadAndReopenedAtItsEnd) {
+    const std::string clip = tempPath("net.mkv");
+    const int W = 160, H = 120, kFrames = 4;
+    ASSERT_TRUE(testclip::writeClip(clip, W, H, kFrames, 25, [&](int i, uint8_t* y, int ys, uint8_t* u, uint8_t* v, int cs) {
+        testclip::rampPainter(i, y, ys, u, v, cs, W, H);
+    }));
+    std::ifstream in(clip, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    LoopbackHttp server(bytes.str(), 2);
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/cam.mkv";
+    setenv("CSDK_SOURCE", url.c_str(), 1);
+    setenv("CSDK_RESOLUTIONS", "160x120", 1);
+    unsetenv("CSDK_FPS");  // a network source is paced by its sender
+    ASSERT_EQ(csdk_init(), 0) << csdk_strerr(-4);
+    ASSERT_EQ(csdk_set_resolution(csdk.video, W, H), 0);
+    csdk_vframe* frame = csdk_get_vframe(csdk.video);
+    for (int i = 0; i < kFrames + 1; ++i) {
+        ASSERT_EQ(csdk_refresh_vframe(frame), 0) << i;
+        EXPECT_EQ(csdk_vframe_ptr(frame)[5], (5 + 8 * (i % kFrames)) & 255) << i;
+    }
+    EXPECT_EQ(server.served(), 2) << "the ended stream was opened again";
+    csdk_free_vframe(frame);
 }
