@@ -96,7 +96,8 @@ int kt_background_compare(kt_background* model, const kt_image* image, const kt_
     switch (model->mode) {
         case KT_BG_MODE_GRAY:
             *count = 0;
-            std::memset(diff->data, 0, diff->size);
+            // Without a mask every pixel is written anyway.
+            if (mask) std::memset(diff->data, 0, diff->size);
             compare_gray(model, image, mask, diff->data, count);
             return 1;
         case KT_BG_MODE_BGR:

@@ -2,59 +2,47 @@
 
 #include <cstring>
 
-#include "kt_morphology.h"
 
 namespace {
 
-const uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-const uint64_t kHigh = 0x8080808080808080ULL;
+#if defined(__GNUC__)
+// Sixteen bytes per operation through the compiler's portable vector types (SSE2 on x86, NEON on ARM).
+typedef unsigned char u8x16 __attribute__((vector_size(16)));
+typedef int32_t i32x4 __attribute__((vector_size(16)));
+typedef uint32_t u32x4 __attribute__((vector_size(16)));
+#define KT_PROCESS_VECTORS 1
 
-// Byte-wise a + b and a - b modulo 256 in one 64-bit word: the low seven bits of each byte are added
-// or subtracted without crossing into the next byte, the top bit is fixed up with XOR.
-inline uint64_t add_bytes(uint64_t a, uint64_t b) {
-    return ((a & kLow7) + (b & kLow7)) ^ ((a ^ b) & kHigh);
+template <class V>
+inline V load(const unsigned char* p) {
+    V v;
+    std::memcpy(&v, p, sizeof(v));
+    return v;
 }
-inline uint64_t sub_bytes(uint64_t a, uint64_t b) {
-    return ((a | kHigh) - (b & kLow7)) ^ ((a ^ ~b) & kHigh);
+template <class V>
+inline void store(unsigned char* p, V v) {
+    std::memcpy(p, &v, sizeof(v));
 }
-// 0xFF in every byte of w that is non-zero, 0 elsewhere: the motion-threshold table, eight at a time.
-inline uint64_t nonzero_bytes(uint64_t w) {
-    const uint64_t top = (((w & kLow7) + kLow7) | w) & kHigh;
-    return (top >> 7) * 0xFFu;
-}
+#endif
 
-inline uint64_t load(const unsigned char* p) {
-    uint64_t w;
-    std::memcpy(&w, p, sizeof(w));
-    return w;
-}
-inline void store(unsigned char* p, uint64_t w) { std::memcpy(p, &w, sizeof(w)); }
-
-// sum = sum - oldest + newest (oldest may be null); when mask is given it also receives the motion
-// threshold of the new sum (0 stays 0, anything else 255).
-void combine_bytes(unsigned char* sum, const unsigned char* oldest, const unsigned char* newest,
-                   unsigned char* mask, uint32_t n) {
-    uint32_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t s = load(sum + i);
-        if (oldest) s = sub_bytes(s, load(oldest + i));
-        s = add_bytes(s, load(newest + i));
-        store(sum + i, s);
-        if (mask) store(mask + i, nonzero_bytes(s));
-    }
-    for (; i < n; ++i) {
-        sum[i] = kt_combine_val(sum[i], oldest ? oldest[i] : 0, newest[i]);
-        if (mask) mask[i] = sum[i] ? 255 : 0;
-    }
-}
-
-// The change test of two frames of one shape into out, then current copied over previous.
+// The change test of two frames of one shape into out (value where the pixel changed by more than
+// threshold, else 0), then current copied over previous.
 void change_and_copy(unsigned char* previous, const unsigned char* current, unsigned char* out,
                      uint32_t pixels, uint32_t channels, uint32_t threshold, unsigned char value) {
+    uint32_t i = 0;
     if (channels == 1) {
-        // Plain byte loop: the compiler turns it into vector code.
         const unsigned t = threshold > 255 ? 255 : threshold;
-        for (uint32_t i = 0; i < pixels; ++i) {
+#ifdef KT_PROCESS_VECTORS
+        const u8x16 tv = u8x16{} + static_cast<unsigned char>(t);
+        const u8x16 vv = u8x16{} + value;
+        for (; i + 16 <= pixels; i += 16) {
+            const u8x16 a = load<u8x16>(previous + i), b = load<u8x16>(current + i);
+            const u8x16 a_above = reinterpret_cast<u8x16>(a > b);
+            const u8x16 d = ((a - b) & a_above) | ((b - a) & ~a_above);
+            store(out + i, reinterpret_cast<u8x16>(d > tv) & vv);
+            store(previous + i, b);
+        }
+#endif
+        for (; i < pixels; ++i) {
             const unsigned a = previous[i], b = current[i];
             const unsigned d = a > b ? a - b : b - a;
             out[i] = d > t ? value : 0;
@@ -62,15 +50,116 @@ void change_and_copy(unsigned char* previous, const unsigned char* current, unsi
         }
         return;
     }
-    const uint64_t limit = static_cast<uint64_t>(threshold) * threshold;
-    for (uint32_t i = 0; i < pixels; ++i, previous += 4, current += 4) {
-        const int32_t d0 = previous[0] - current[0];
-        const int32_t d1 = previous[1] - current[1];
-        const int32_t d2 = previous[2] - current[2];
-        const uint32_t energy = static_cast<uint32_t>(d0 * d0 + d1 * d1 + d2 * d2);
-        out[i] = energy > limit ? value : 0;
-        std::memcpy(previous, current, 4);
+    // The largest energy of three byte differences is 3 x 255 x 255; a limit beyond it never fires.
+    const uint64_t limit64 = static_cast<uint64_t>(threshold) * threshold;
+    const int32_t limit = limit64 > 195075u ? 195075 : static_cast<int32_t>(limit64);
+#ifdef KT_PROCESS_VECTORS
+    // Four pixels per step, one 32-bit lane each.
+    const u32x4 low = u32x4{} + 0xFFu;
+    const i32x4 lv = i32x4{} + limit;
+    const u32x4 vv = u32x4{} + value;
+    for (; i + 4 <= pixels; i += 4) {
+        const u32x4 p = load<u32x4>(previous + 4 * i), c = load<u32x4>(current + 4 * i);
+        const i32x4 d0 = reinterpret_cast<i32x4>(p & low) - reinterpret_cast<i32x4>(c & low);
+        const i32x4 d1 = reinterpret_cast<i32x4>((p >> 8) & low) - reinterpret_cast<i32x4>((c >> 8) & low);
+        const i32x4 d2 =
+            reinterpret_cast<i32x4>((p >> 16) & low) - reinterpret_cast<i32x4>((c >> 16) & low);
+        const u32x4 moved = reinterpret_cast<u32x4>((d0 * d0 + d1 * d1 + d2 * d2) > lv) & vv;
+        // Lane k holds 0 or value in its low byte: gather the four low bytes into one word.
+        const uint32_t packed = moved[0] | (moved[1] << 8) | (moved[2] << 16) | (moved[3] << 24);
+        std::memcpy(out + i, &packed, 4);
+        store(previous + 4 * i, c);
     }
+#endif
+    for (; i < pixels; ++i) {
+        unsigned char* p = previous + 4 * i;
+        const unsigned char* c = current + 4 * i;
+        const int32_t d0 = p[0] - c[0], d1 = p[1] - c[1], d2 = p[2] - c[2];
+        out[i] = d0 * d0 + d1 * d1 + d2 * d2 > limit ? value : 0;
+        std::memcpy(p, c, 4);
+    }
+}
+
+// sum = sum - oldest + newest byte by byte modulo 256 over n bytes (oldest may be null); when
+// motion is given it receives the motion threshold of the new sum (0 stays 0, anything else 255).
+void combine_bytes(unsigned char* sum, const unsigned char* oldest, const unsigned char* newest,
+                   unsigned char* motion, uint32_t n) {
+    uint32_t i = 0;
+#ifdef KT_PROCESS_VECTORS
+    const u8x16 zero = u8x16{};
+    for (; i + 16 <= n; i += 16) {
+        u8x16 s = load<u8x16>(sum + i);
+        if (oldest) s -= load<u8x16>(oldest + i);
+        s += load<u8x16>(newest + i);
+        store(sum + i, s);
+        if (motion) store(motion + i, reinterpret_cast<u8x16>(s != zero));
+    }
+#endif
+    for (; i < n; ++i) {
+        sum[i] = kt_combine_val(sum[i], oldest ? oldest[i] : 0, newest[i]);
+        if (motion) motion[i] = sum[i] ? 255 : 0;
+    }
+}
+
+// One row of the 3x3 erosion: out[x] = AND of rows above, at and below over x-1 .. x+1 for the
+// interior columns; the first and last column keep the row's own value.
+void erode_row(unsigned char* out, const unsigned char* above, const unsigned char* at,
+               const unsigned char* below, uint32_t width) {
+    if (width < 3) {
+        std::memcpy(out, at, width);
+        return;
+    }
+    out[0] = at[0];
+    out[width - 1] = at[width - 1];
+    uint32_t x = 1;
+#ifdef KT_PROCESS_VECTORS
+    for (; x + 17 <= width; x += 16) {
+        const u8x16 left = load<u8x16>(above + x - 1) & load<u8x16>(at + x - 1) & load<u8x16>(below + x - 1);
+        const u8x16 mid = load<u8x16>(above + x) & load<u8x16>(at + x) & load<u8x16>(below + x);
+        const u8x16 right = load<u8x16>(above + x + 1) & load<u8x16>(at + x + 1) & load<u8x16>(below + x + 1);
+        store(out + x, left & mid & right);
+    }
+#endif
+    for (; x + 1 < width; ++x)
+        out[x] = static_cast<unsigned char>(above[x - 1] & at[x - 1] & below[x - 1] & above[x] & at[x] &
+                                            below[x] & above[x + 1] & at[x + 1] & below[x + 1]);
+}
+
+// The full-queue step in one pass over the rows: running sum, motion threshold and the 3x3 erosion
+// (borders keep the thresholded value, as an in-place erosion leaves them), with the thresholded
+// rows kept in a ring of three rows of the scratch image. The output, when given, gets each mask
+// row as it is finished.
+void sum_threshold_erode(unsigned char* sum, const unsigned char* oldest, const unsigned char* newest,
+                         unsigned char* mask, unsigned char* output, unsigned char* ring,
+                         uint32_t width, uint32_t height) {
+    auto ring_row = [&](uint32_t y) { return ring + static_cast<size_t>(y % 3) * width; };
+    auto threshold_row = [&](uint32_t y) {
+        const size_t at = static_cast<size_t>(y) * width;
+        combine_bytes(sum + at, oldest + at, newest + at, ring_row(y), width);
+    };
+    auto finish_row = [&](uint32_t y, const unsigned char* row) {
+        const size_t at = static_cast<size_t>(y) * width;
+        if (row != mask + at) std::memcpy(mask + at, row, width);
+        if (output) std::memcpy(output + at, mask + at, width);
+    };
+    if (height < 3) {
+        // Too short to erode: the mask is the thresholded sum.
+        for (uint32_t y = 0; y < height; ++y) {
+            threshold_row(y);
+            finish_row(y, ring_row(y));
+        }
+        return;
+    }
+    threshold_row(0);
+    finish_row(0, ring_row(0));
+    threshold_row(1);
+    for (uint32_t y = 1; y + 1 < height; ++y) {
+        threshold_row(y + 1);
+        unsigned char* row = mask + static_cast<size_t>(y) * width;
+        erode_row(row, ring_row(y - 1), ring_row(y), ring_row(y + 1), width);
+        finish_row(y, row);
+    }
+    finish_row(height - 1, ring_row(height - 1));
 }
 
 bool is_plane(const kt_image* image, uint32_t width, uint32_t height) {
@@ -144,6 +233,8 @@ int kt_process(const kt_image* frame, kt_image* scratch, kt_image* output, kt_de
     if (det->mask.width == 0 || det->mask.height == 0 || !det->prev_frame) {
         if (!warm_up(frame, det)) return 0;
     } else {
+        // The output is shaped before any state changes, so a failure leaves the detector as it was.
+        if (output && !kt_ensure_image(output, width, height, 1)) return 0;
         kt_image* previous = kt_get_image(det->prev_frame, width, height, frame->channels);
         if (!previous) return 0;
         kt_image* motion = kt_get_image(det->spare_diff, width, height, 1);
@@ -164,10 +255,14 @@ int kt_process(const kt_image* frame, kt_image* scratch, kt_image* output, kt_de
         det->spare_diff = oldest;
 
         // The mask changes only once N motion images are queued; until then it keeps its content.
-        const bool full = oldest != nullptr && det->prev_frame != nullptr;
-        combine_bytes(det->sum.data, oldest ? oldest->data : nullptr, motion->data,
-                      full ? det->mask.data : nullptr, det->sum.size);
-        if (full && !kt_erode_image(&det->mask, &det->mask, scratch)) return 0;
+        if (oldest != nullptr && det->prev_frame != nullptr) {
+            // Erosion and the copy to the output happen row by row in the same pass.
+            sum_threshold_erode(det->sum.data, oldest->data, motion->data, det->mask.data,
+                                output ? output->data : nullptr, scratch->data, width, height);
+            return 1;
+        }
+        combine_bytes(det->sum.data, oldest ? oldest->data : nullptr, motion->data, nullptr,
+                      det->sum.size);
     }
 
     if (output) {
