@@ -30,6 +30,11 @@ int kt_bbox_contains(const kt_bbox* box, const kt_point* point) {
                : 0;
 }
 
+int kt_bbox_inside(const kt_bbox* box, uint32_t width, uint32_t height) {
+    if (!box) return 0;
+    return uint64_t(box->x) + box->width <= width && uint64_t(box->y) + box->height <= height ? 1 : 0;
+}
+
 namespace {
 uint32_t add_sat(uint32_t a, uint64_t b) {
     const uint64_t s = uint64_t(a) + b;

@@ -27,6 +27,11 @@ void kt_bbox_center(const kt_bbox* box, kt_point* point);
 /* 1 when x <= px < x + width and y <= py < y + height; 0 otherwise or for nulls. */
 int kt_bbox_contains(const kt_bbox* box, const kt_point* point);
 
+/* 1 when the box lies within a width x height image (x + width <= width, y + height <= height,
+ * summed without wrapping); 0 otherwise or for null. The check every box-walking function makes
+ * before it touches a pixel. */
+int kt_bbox_inside(const kt_bbox* box, uint32_t width, uint32_t height);
+
 /* Grows the box by left/top/right/bottom pixels; left and top only as far as 0 (l = min(left, x),
  * t = min(top, y)). Width and height saturate at UINT32_MAX. Null ignored. */
 void kt_bbox_inflate(kt_bbox* box, uint32_t left, uint32_t top, uint32_t right, uint32_t bottom);

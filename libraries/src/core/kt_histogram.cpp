@@ -46,7 +46,7 @@ int kt_histogram_set(kt_histogram* hist, const kt_image* image, const kt_image* 
             if (px[0] <= KT_HISTOGRAM_DARK_LEVEL && px[1] <= KT_HISTOGRAM_DARK_LEVEL &&
                 px[2] <= KT_HISTOGRAM_DARK_LEVEL)
                 continue;
-            const uint32_t bin = 16 * (px[0] / 64) + 4 * (px[1] / 64) + px[2] / 64;
+            const uint32_t bin = kt_histogram_index(px[2], px[1], px[0]);
             if (mk && (mk[c] == 0 || bin == 0)) continue;
             hist->bins[bin] += 1;
             hist->sum_x[bin] += c;
@@ -150,15 +150,15 @@ float kt_histogram_overlap(const kt_histogram* a, const kt_histogram* b) {
     return sum;
 }
 
-float kt_histogram_get_bin(const kt_histogram* hist, uint32_t bin) {
-    if (!hist || bin >= KT_HISTOGRAM_BINS || hist->total == 0) return 0.0f;
+/* bins[bin] / total, or refused for a null or empty histogram or a bin past the last. */
+static float bin_share(const kt_histogram* hist, uint32_t bin, float refused) {
+    if (!hist || hist->total == 0 || bin >= KT_HISTOGRAM_BINS) return refused;
     return (float)hist->bins[bin] / (float)hist->total;
 }
 
-float kt_histogram_bin_pct(const kt_histogram* hist, uint32_t bin) {
-    if (!hist || hist->total == 0 || bin >= KT_HISTOGRAM_BINS) return -1.0f;
-    return (float)hist->bins[bin] / (float)hist->total;
-}
+float kt_histogram_get_bin(const kt_histogram* hist, uint32_t bin) { return bin_share(hist, bin, 0.0f); }
+
+float kt_histogram_bin_pct(const kt_histogram* hist, uint32_t bin) { return bin_share(hist, bin, -1.0f); }
 
 uint32_t kt_histogram_max_bin(const kt_histogram* hist, uint32_t* count) {
     if (!hist) return 0xFFFFFFFFu;

@@ -4,9 +4,7 @@ float kt_image_count(const kt_bbox* box, const kt_image* image, unsigned char th
                      uint32_t* count) {
     if (!box || !count || !kt_image_consistent(image) || image->channels != 1) return -1.0f;
     if (box->width == 0 || box->height == 0) return -1.0f;
-    if (uint64_t(box->x) + box->width > image->width ||
-        uint64_t(box->y) + box->height > image->height)
-        return -1.0f;
+    if (!kt_bbox_inside(box, image->width, image->height)) return -1.0f;
     uint32_t n = 0;
     for (uint32_t y = 0; y < box->height; ++y) {
         const unsigned char* row = image->data + kt_image_index(image, box->x, box->y + y);

@@ -106,9 +106,7 @@ template <class Op>
 int morph_roi(const kt_image* source, kt_image* destination, kt_image* scratch, const kt_bbox* box) {
     if (!box) return morph<Op>(source, destination, scratch);
     if (!check_pair(source, destination, scratch)) return 0;
-    if (uint64_t(box->x) + box->width > source->width ||
-        uint64_t(box->y) + box->height > source->height)
-        return 0;
+    if (!kt_bbox_inside(box, source->width, source->height)) return 0;
     if (scratch->width != box->width || scratch->height != box->height || scratch->channels != 1)
         return 0;
     return morph_box<Op>(source, destination, scratch, box);

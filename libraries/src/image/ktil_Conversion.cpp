@@ -36,6 +36,34 @@ void prepare_dest(const char* op, const kt_image& src, kt_image& dst, uint32_t c
 }
 
 const char* const k34 = "input image should be either 3 OR 4 channels";
+const char* const k1 = "input image should be 1 channel";
+
+// Calls fn(in, out) for every pixel, stepping by the source's and the destination's channel counts.
+// fn reads the whole input pixel before it writes, so conversions that keep the channel count run
+// in place.
+template <class Fn>
+void each_pixel(const kt_image& src, kt_image& dst, Fn fn) {
+    const uint32_t n = src.width * src.height, ci = src.channels, co = dst.channels;
+    const unsigned char* in = src.data;
+    unsigned char* out = dst.data;
+    for (uint32_t i = 0; i < n; ++i, in += ci, out += co) fn(in, out);
+}
+
+// A colour conversion that keeps the channel count (3 or 4): fn writes bytes 0..2 of each pixel and
+// a fourth byte is copied.
+template <class Fn>
+void convert_colour(const char* op, const kt_image& src, kt_image& dst, Fn fn) {
+    check_source(op, src, src.channels == 3 || src.channels == 4, k34);
+    prepare_dest(op, src, dst, src.channels);
+    if (src.channels == 4) {
+        each_pixel(src, dst, [&fn](const unsigned char* in, unsigned char* out) {
+            out[3] = in[3];
+            fn(in, out);
+        });
+    } else {
+        each_pixel(src, dst, fn);
+    }
+}
 
 unsigned char round_byte(float v) {
     if (v < 0.0f) return 0;
@@ -106,26 +134,18 @@ float lab_finv(float f) {
 }  // namespace
 
 void Conversion::bgr2lab(const kt_image& src, kt_image& dst) {
-    const char* op = "bgr2lab";
-    check_source(op, src, src.channels == 3 || src.channels == 4, k34);
-    prepare_dest(op, src, dst, src.channels);
-    const uint32_t ch = src.channels;
-    const uint32_t n = src.width * src.height;
-    const unsigned char* in = src.data;
-    unsigned char* out = dst.data;
     LabCache* cache = lab_cache();
-    for (uint32_t i = 0; i < n; ++i, in += ch, out += ch) {
+    convert_colour("bgr2lab", src, dst, [cache](const unsigned char* in, unsigned char* out) {
         const uint32_t v = lab_cached(cache, in[0], in[1], in[2]);
-        if (ch == 4) out[3] = in[3];
         out[0] = static_cast<unsigned char>(v);
         out[1] = static_cast<unsigned char>(v >> 8);
         out[2] = static_cast<unsigned char>(v >> 16);
-    }
+    });
 }
 
 void Conversion::gray2lab(const kt_image& src, kt_image& dst) {
     const char* op = "gray2lab";
-    check_source(op, src, src.channels == 1, "input image should be 1 channel");
+    check_source(op, src, src.channels == 1, k1);
     prepare_dest(op, src, dst, 4);
     // 256 possible inputs: one table per call instead of a pow() per pixel.
     unsigned char table[256];
@@ -133,68 +153,48 @@ void Conversion::gray2lab(const kt_image& src, kt_image& dst) {
         const float t = g / 255.0f;
         table[g] = round_byte(lab_l(t, lab_f(t)));
     }
-    const unsigned char* in = src.data;
-    unsigned char* out = dst.data;
-    for (uint32_t i = 0; i < src.size; ++i, out += 4) {
-        out[0] = table[in[i]];
+    each_pixel(src, dst, [&table](const unsigned char* in, unsigned char* out) {
+        out[0] = table[in[0]];
         out[1] = 0;
         out[2] = 0;
         out[3] = 255;
-    }
+    });
 }
 
 void Conversion::lab2gray(const kt_image& src, kt_image& dst) {
     const char* op = "lab2gray";
     check_source(op, src, src.channels == 3 || src.channels == 4, k34);
     prepare_dest(op, src, dst, 1);
-    const uint32_t ch = src.channels;
-    const unsigned char* in = src.data;
-    for (uint32_t i = 0; i < dst.size; ++i, in += ch) dst.data[i] = in[0];
+    each_pixel(src, dst, [](const unsigned char* in, unsigned char* out) { out[0] = in[0]; });
 }
 
 void Conversion::color2gray(const kt_image& src, kt_image& dst) {
     const char* op = "color2gray";
     check_source(op, src, src.channels == 3 || src.channels == 4, k34);
     prepare_dest(op, src, dst, 1);
-    const unsigned char* in = src.data;
-    unsigned char* out = dst.data;
-    const uint32_t n = dst.size;
     if (src.channels == 3) {
-        for (uint32_t i = 0; i < n; ++i, in += 3)
-            out[i] = static_cast<unsigned char>((30u * in[0] + 59u * in[1] + 11u * in[2]) / 100u);
+        each_pixel(src, dst, [](const unsigned char* in, unsigned char* out) {
+            out[0] = static_cast<unsigned char>((30u * in[0] + 59u * in[1] + 11u * in[2]) / 100u);
+        });
     } else {
-        for (uint32_t i = 0; i < n; ++i, in += 4)
-            out[i] = static_cast<unsigned char>((11u * in[0] + 59u * in[1] + 30u * in[2]) / 100u);
+        each_pixel(src, dst, [](const unsigned char* in, unsigned char* out) {
+            out[0] = static_cast<unsigned char>((11u * in[0] + 59u * in[1] + 30u * in[2]) / 100u);
+        });
     }
 }
 
 void Conversion::bgr2hsv(const kt_image& src, kt_image& dst) {
-    const char* op = "bgr2hsv";
-    check_source(op, src, src.channels == 3 || src.channels == 4, k34);
-    prepare_dest(op, src, dst, src.channels);
-    const uint32_t ch = src.channels;
-    const uint32_t n = src.width * src.height;
-    const unsigned char* in = src.data;
-    unsigned char* out = dst.data;
-    for (uint32_t i = 0; i < n; ++i, in += ch, out += ch) {
+    convert_colour("bgr2hsv", src, dst, [](const unsigned char* in, unsigned char* out) {
         float h = 0, s = 0, v = 0;
         kt_rgb_to_hsv(in[2], in[1], in[0], &h, &s, &v);
-        if (ch == 4) out[3] = in[3];
         out[0] = round_byte(h / 360.0f * 255.0f);
         out[1] = round_byte(s * 255.0f);
         out[2] = round_byte(v * 255.0f);
-    }
+    });
 }
 
 void Conversion::lab2bgr(const kt_image& src, kt_image& dst) {
-    const char* op = "lab2bgr";
-    check_source(op, src, src.channels == 3 || src.channels == 4, k34);
-    prepare_dest(op, src, dst, src.channels);
-    const uint32_t ch = src.channels;
-    const uint32_t n = src.width * src.height;
-    const unsigned char* in = src.data;
-    unsigned char* out = dst.data;
-    for (uint32_t i = 0; i < n; ++i, in += ch, out += ch) {
+    convert_colour("lab2bgr", src, dst, [](const unsigned char* in, unsigned char* out) {
         const float L = in[0], A = in[1] - 128.0f, Bc = in[2] - 128.0f;
         float Y, fy;
         // 20.4 is where the cube-root branch of the forward lightness starts (295.8 x 0.2069 - 40.8).
@@ -210,67 +210,49 @@ void Conversion::lab2bgr(const kt_image& src, kt_image& dst) {
         const float R = 3.240479f * X - 1.53715f * Y - 0.498535f * Z;
         const float G = -0.969256f * X + 1.875992f * Y + 0.041556f * Z;
         const float B = 0.055648f * X - 0.204043f * Y + 1.057311f * Z;
-        if (ch == 4) out[3] = in[3];
         out[0] = round_byte(B * 255.0f);
         out[1] = round_byte(G * 255.0f);
         out[2] = round_byte(R * 255.0f);
-    }
+    });
 }
 
 void Conversion::hsv2bgr(const kt_image& src, kt_image& dst) {
-    const char* op = "hsv2bgr";
-    check_source(op, src, src.channels == 3 || src.channels == 4, k34);
-    prepare_dest(op, src, dst, src.channels);
-    const uint32_t ch = src.channels;
-    const uint32_t n = src.width * src.height;
-    const unsigned char* in = src.data;
-    unsigned char* out = dst.data;
-    for (uint32_t i = 0; i < n; ++i, in += ch, out += ch) {
+    convert_colour("hsv2bgr", src, dst, [](const unsigned char* in, unsigned char* out) {
         unsigned char r = 0, g = 0, b = 0;
         // The hue byte 255 is 360 degrees, which kt_hsv_to_rgb treats as 0.
         kt_hsv_to_rgb(in[0] * (360.0f / 255.0f), in[1] / 255.0f, in[2] / 255.0f, &r, &g, &b);
-        if (ch == 4) out[3] = in[3];
         out[0] = b;
         out[1] = g;
         out[2] = r;
-    }
+    });
 }
 
 void Conversion::bgr2yuv(const kt_image& src, kt_image& dst) {
-    const char* op = "bgr2yuv";
-    check_source(op, src, src.channels == 3 || src.channels == 4, k34);
-    prepare_dest(op, src, dst, src.channels);
-    const uint32_t ch = src.channels;
-    const uint32_t n = src.width * src.height;
-    const unsigned char* in = src.data;
-    unsigned char* out = dst.data;
     // 0.299/0.587/0.114 and the chroma rows in 1/65536 units; each row sums to 65536 or 0 so gray
     // maps exactly to (g, 128, 128). The 128 offset and the rounding half are folded into kBias, which
     // keeps every sum non-negative.
     constexpr int32_t kBias = 128 * 65536 + 32768;
-    for (uint32_t i = 0; i < n; ++i, in += ch, out += ch) {
+    convert_colour("bgr2yuv", src, dst, [](const unsigned char* in, unsigned char* out) {
         const int32_t B = in[0], G = in[1], R = in[2];
         const int32_t y = (19595 * R + 38470 * G + 7471 * B + 32768) >> 16;
         const int32_t u = (-11059 * R - 21709 * G + 32768 * B + kBias) >> 16;
         const int32_t v = (32768 * R - 27439 * G - 5329 * B + kBias) >> 16;
-        if (ch == 4) out[3] = in[3];
         out[0] = static_cast<unsigned char>(y > 255 ? 255 : y);
         out[1] = static_cast<unsigned char>(u > 255 ? 255 : u);
         out[2] = static_cast<unsigned char>(v > 255 ? 255 : v);
-    }
+    });
 }
 
 void Conversion::gray2color(const kt_image& src, kt_image& dst, uint32_t channels) {
     const char* op = "gray2color";
-    check_source(op, src, src.channels == 1, "input image should be 1 channel");
+    check_source(op, src, src.channels == 1, k1);
     if (channels != 3 && channels != 4) fail(op, "output image should be either 3 OR 4 channels");
     prepare_dest(op, src, dst, channels);
-    const unsigned char* in = src.data;
-    unsigned char* out = dst.data;
-    for (uint32_t i = 0; i < src.size; ++i, out += channels) {
-        out[0] = out[1] = out[2] = in[i];
-        if (channels == 4) out[3] = in[i];
-    }
+    const bool fourth = channels == 4;
+    each_pixel(src, dst, [fourth](const unsigned char* in, unsigned char* out) {
+        out[0] = out[1] = out[2] = in[0];
+        if (fourth) out[3] = in[0];
+    });
 }
 
 }  // namespace ktil

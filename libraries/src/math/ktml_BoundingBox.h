@@ -123,22 +123,16 @@ public:
     static constexpr unsigned kBinLength = 4 + 4 * sizeof(T);
     unsigned getBinLength() const override { return kBinLength; }
     unsigned toBin(unsigned char* out) const override {
-        ktsl::BinWriter w(out);
-        w.u32(sizeof(T));
-        writeCoord(w, x);
-        writeCoord(w, y);
-        writeCoord(w, width);
-        writeCoord(w, height);
-        return w.written();
+        const T v[4] = {x, y, width, height};
+        return writeCoords(out, v);
     }
     unsigned fromBin(const unsigned char* in, unsigned length) override {
-        ktsl::BinReader r(in, length);
-        if (r.u32() != sizeof(T))
-            KT_THROW("ktml::BoundingBox", "fromBin( .. ) - size of value_type is incorrect");
         T v[4];
-        for (T& c : v) c = readCoord<T>(r);
+        unsigned used = 0;
+        if (!readCoords(in, length, v, used))
+            KT_THROW("ktml::BoundingBox", "fromBin( .. ) - size of value_type is incorrect");
         *this = BoundingBox(v[0], v[1], v[2], v[3]);
-        return r.consumed();
+        return used;
     }
 };
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -73,6 +74,26 @@ T readCoord(ktsl::BinReader& r) {
         std::memcpy(&v, &bits, 8);
     }
     return v;
+}
+
+// The binary form of a point or a box: u32 sizeof(T), then the coordinates in order.
+template <typename T, size_t N>
+unsigned writeCoords(unsigned char* out, const T (&v)[N]) {
+    ktsl::BinWriter w(out);
+    w.u32(sizeof(T));
+    for (const T& c : v) writeCoord(w, c);
+    return w.written();
+}
+
+// Reads that form into v and sets used to the bytes consumed; false when the recorded coordinate
+// size is not sizeof(T) (the caller throws, naming its class). Short input throws.
+template <typename T, size_t N>
+bool readCoords(const unsigned char* in, unsigned length, T (&v)[N], unsigned& used) {
+    ktsl::BinReader r(in, length);
+    if (r.u32() != sizeof(T)) return false;
+    for (T& c : v) c = readCoord<T>(r);
+    used = r.consumed();
+    return true;
 }
 
 }  // namespace ktml

@@ -49,10 +49,15 @@ Histogram::Histogram(Histogram&& o) noexcept
 }
 
 Histogram& Histogram::operator=(const Histogram& o) {
-    if (this != &o) {
-        Histogram tmp(o);
-        swap(tmp);
+    if (this == &o) return *this;
+    if (m_count == o.m_count) {
+        // Objects copy their histogram every frame: keep the buffer when the shape is unchanged.
+        if (m_count) std::memcpy(m_bins.get(), o.m_bins.get(), sizeof(uint32_t) * m_count);
+        m_total = o.m_total;
+        return *this;
     }
+    Histogram tmp(o);
+    swap(tmp);
     return *this;
 }
 

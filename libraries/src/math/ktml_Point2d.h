@@ -126,21 +126,17 @@ public:
     static constexpr unsigned kBinLength = 4 + 2 * sizeof(T);
     unsigned getBinLength() const override { return kBinLength; }
     unsigned toBin(unsigned char* out) const override {
-        ktsl::BinWriter w(out);
-        w.u32(sizeof(T));
-        writeCoord(w, x);
-        writeCoord(w, y);
-        return w.written();
+        const T v[2] = {x, y};
+        return writeCoords(out, v);
     }
     unsigned fromBin(const unsigned char* in, unsigned length) override {
-        ktsl::BinReader r(in, length);
-        if (r.u32() != sizeof(T))
+        T v[2];
+        unsigned used = 0;
+        if (!readCoords(in, length, v, used))
             KT_THROW("ktml::Point2D", "fromBin( .. ) - size of value_type is incorrect");
-        T px = readCoord<T>(r);
-        T py = readCoord<T>(r);
-        x = px;
-        y = py;
-        return r.consumed();
+        x = v[0];
+        y = v[1];
+        return used;
     }
 };
 

@@ -85,17 +85,22 @@ ktml::BoundingBox<int> Object::getClassRegion(const kttl::String& name) const {
 
 void Object::setHistogram(const ktml::ColorHistogram& h) {
     m_histogram = h;
-    std::vector<std::pair<uint32_t, uint32_t>> used;  // (count, bin)
-    for (uint32_t i = 0; i < h.binCount(); ++i)
-        if (h.getBinValue(i)) used.emplace_back(h.getBinValue(i), i);
-    const size_t n = std::min(kPaletteColours, used.size());
-    std::partial_sort(used.begin(), used.begin() + n, used.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first > b.first : a.second < b.second;
-    });
+    // The largest non-empty bins, largest first; bins are visited in index order and only a larger
+    // count overtakes, so ties keep the lower bin first. Ranked in place: nothing is allocated.
+    uint32_t top[kPaletteColours];
+    size_t n = 0;
+    for (uint32_t i = 0; i < h.binCount(); ++i) {
+        const uint32_t v = h.getBinValue(i);
+        if (!v) continue;
+        size_t k = n < kPaletteColours ? n++ : kPaletteColours;
+        for (; k > 0 && h.getBinValue(top[k - 1]) < v; --k)
+            if (k < kPaletteColours) top[k] = top[k - 1];
+        if (k < kPaletteColours) top[k] = i;
+    }
     kttl::String palette;
     for (size_t i = 0; i < n; ++i) {
         uint32_t c = 0;
-        h.binToColor(used[i].second, c);
+        h.binToColor(top[i], c);
         if (i) palette += "|";
         palette.appendFormat("#%02x%02x%02x", c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
     }

@@ -104,7 +104,9 @@ public:
     // Returns the number of nodes held.
     size_t insert(const ktml::BoundingBox<int>& box, const ktsl::List<kttl::Integer>& mergedIds,
                   const kttl::TimeStamp& time);
-    // Takes over another object's data; see the implementation for the order. The histogram stays.
+    // Takes over another object's data: a newest-only object adds its newest node when that time is
+    // new here, a full track replaces the history and its window; every other member and the
+    // attributes are copied. The histogram stays.
     void update(const Object& other);
     // Inserts every node of other's history; takes its birth time and initial box when it was born
     // earlier; adds its histogram bin by bin.
@@ -154,7 +156,7 @@ public:
     // Reads the members in order. The track is merged, not replaced: with the full-track flag set
     // the history is emptied first and its window grows to the transmitted duration; then every
     // node read is inserted, so a reader keeping one object across frames accumulates its history.
-    // Refused input (the part readers' exceptions) leaves the object unchanged.
+    // Refused input (a member reader's exception) leaves the object unchanged.
     unsigned fromBin(const unsigned char* in, unsigned length) override;
 
 private:

@@ -23,6 +23,18 @@ struct Image {
     unsigned char& at(uint32_t x, uint32_t y, uint32_t c = 0) {
         return img.data[kt_image_index(&img, x, y) + c];
     }
+    // Every byte set to v.
+    void fill(unsigned char v) {
+        if (img.data)
+            std::memset(img.data, v, img.size);
+    }
+    // Whether every byte equals v.
+    bool all(unsigned char v) const {
+        for (uint32_t i = 0; i < img.size; ++i)
+            if (img.data[i] != v)
+                return false;
+        return true;
+    }
 };
 
 // Fills with random bytes; when binary, every byte is 0 or 255 with the given share of 255.
@@ -40,11 +52,11 @@ inline void fill_random(kt_image* im, uint32_t seed, bool binary = false, double
 // -1 when the two buffers are equal in shape and content, else the first differing byte index (or
 // -2 for a shape mismatch).
 inline long first_difference(const kt_image* a, const kt_image* b) {
-    if (a->width != b->width || a->height != b->height || a->channels != b->channels ||
-        a->size != b->size)
+    if (a->width != b->width || a->height != b->height || a->channels != b->channels || a->size != b->size)
         return -2;
     for (uint32_t i = 0; i < a->size; ++i)
-        if (a->data[i] != b->data[i]) return long(i);
+        if (a->data[i] != b->data[i])
+            return long(i);
     return -1;
 }
 

@@ -6,7 +6,8 @@
 
 #include <climits>
 #include <cmath>
-#include <string>
+
+#include "math_test_util.h"
 
 using ktml::BoundingBox;
 using ktml::Line2D;
@@ -17,73 +18,58 @@ using ktml::Polygon2D;
 using ktml::Ray2D;
 
 TEST(Lines, SignedDistance) {
-    Line2D<float> l(Point2D<float>(0, 0), Point2D<float>(10, 0));
-    EXPECT_DOUBLE_EQ(l.signedDistanceTo(Point2D<float>(5, -3)), 3.0);   // left of the direction in image terms
+    const Line2D<float> l(0, 0, 10, 0), rev(10, 0, 0, 0), dot(1, 1, 1, 1), diag(0, 0, 3, 4);
+    EXPECT_DOUBLE_EQ(l.signedDistanceTo(Point2D<float>(5, -3)), 3.0);  // the sign tells the side
     EXPECT_DOUBLE_EQ(l.signedDistanceTo(Point2D<float>(5, 4)), -4.0);
+    EXPECT_DOUBLE_EQ(rev.signedDistanceTo(Point2D<float>(5, 4)), 4.0);  // and follows the direction
     EXPECT_EQ(l.signedDistanceTo(Point2D<float>(25, 0)), 0.0);          // collinear, beyond the ends
-    Line2D<float> rev(Point2D<float>(10, 0), Point2D<float>(0, 0));
-    EXPECT_DOUBLE_EQ(rev.signedDistanceTo(Point2D<float>(5, 4)), 4.0);  // the sign follows the direction
-    Line2D<float> dot(Point2D<float>(1, 1), Point2D<float>(1, 1));
-    EXPECT_DOUBLE_EQ(dot.signedDistanceTo(Point2D<float>(4, 5)), 5.0);  // coincident points: plain distance
-    Line2D<float> diag(Point2D<float>(0, 0), Point2D<float>(3, 4));
+    EXPECT_DOUBLE_EQ(dot.signedDistanceTo(Point2D<float>(4, 5)), 5.0);  // coincident points: distance
     EXPECT_NEAR(std::fabs(diag.signedDistanceTo(Point2D<int>(4, -3))), 5.0, 1e-9);
 }
 
 TEST(Lines, IntersectionOfLinesSegmentsAndRays) {
-    Line2D<float> a(0, 0, 10, 10), b(0, 10, 10, 0);
+    const Line2D<float> a(0, 0, 10, 10), b(0, 10, 10, 0), par(0, 1, 10, 11);
     EXPECT_EQ(a.getIntersection(b), Point2D<float>(5, 5));
-    Line2D<int> ai(0, 0, 3, 1), bi(0, 1, 3, 0);
-    EXPECT_EQ(ai.getIntersection(bi), Point2D<int>(2, 1));  // (1.5, 0.5) rounded half away from zero
-    Line2D<float> par(0, 1, 10, 11);
-    try {
-        a.getIntersection(par);
-        FAIL() << "parallel lines must throw";
-    } catch (const kttl::Exception& e) {
-        std::string m = e.what();
-        EXPECT_NE(m.find("ktml::Line2D::intersection() - intersection doesn't exist"), std::string::npos) << m;
-    }
+    EXPECT_EQ(Line2D<int>(0, 0, 3, 1).getIntersection(Line2D<int>(0, 1, 3, 0)),
+              Point2D<int>(2, 1));  // (1.5, 0.5)
+    EXPECT_TRUE(mathtest::throwsEndingWith([&] { a.getIntersection(par); },
+                                           "ktml::Line2D::intersection() - intersection doesn't exist"));
     EXPECT_THROW(a.getIntersection(a), kttl::Exception);  // identical lines
 
-    LineSegment2D<int> s1(0, 0, 10, 0), s2(5, -5, 5, 5), s3(5, 1, 5, 9), s4(10, 0, 10, 8);
+    const LineSegment2D<int> s1(0, 0, 10, 0), s2(5, -5, 5, 5), s3(5, 1, 5, 9), s4(10, 0, 10, 8);
     Point2D<double> at;
     ASSERT_TRUE(s1.intersects(s2, &at));
     EXPECT_EQ(at, Point2D<double>(5, 0));
-    EXPECT_FALSE(s1.intersects(s3));     // the lines cross, the segments do not
-    EXPECT_TRUE(s1.intersects(s4));      // meeting at an end point counts
+    EXPECT_FALSE(s1.intersects(s3));                               // the lines cross, the segments do not
+    EXPECT_TRUE(s1.intersects(s4));                                // meeting at an end point counts
     EXPECT_FALSE(s1.intersects(LineSegment2D<int>(0, 0, 10, 0)));  // parallel never crosses
-    EXPECT_TRUE(s1.contains(Point2D<int>(10, 0)));
-    EXPECT_FALSE(s1.contains(Point2D<int>(11, 0)));
+    EXPECT_TRUE(s1.contains(Point2D<int>(10, 0)) && !s1.contains(Point2D<int>(11, 0)));
     EXPECT_FALSE(s1.contains(Point2D<int>(5, 1)));
 
-    Ray2D<int> r(0, 0, 1, 0);
-    EXPECT_TRUE(r.intersects(s3 = LineSegment2D<int>(5, -1, 5, 1)));
+    const Ray2D<int> r(0, 0, 1, 0);
+    EXPECT_TRUE(r.intersects(LineSegment2D<int>(5, -1, 5, 1)));
     EXPECT_FALSE(r.intersects(LineSegment2D<int>(-5, -1, -5, 1)));  // behind the start
     EXPECT_FALSE(Ray2D<int>(2, 2, 2, 2).intersects(s2));
 }
 
 TEST(Masks, AddPolygonSetsContainedCells) {
     Mask2D<bool> m(8, 6, false);
-    EXPECT_EQ(m.columns(), 8u);
-    EXPECT_EQ(m.rows(), 6u);
+    EXPECT_TRUE(m.columns() == 8 && m.rows() == 6);
     EXPECT_FALSE(m.addPolygon(Polygon2D<int>{{0, 0}, {5, 5}}, true));  // too few vertices
-    EXPECT_EQ(m.getOverlap(BoundingBox<int>(0, 0, 8, 6), true), 0.0);
-
     ASSERT_TRUE(m.addPolygon(Polygon2D<int>{{2, 1}, {4, 1}, {4, 3}, {2, 3}}, true));
     int set = 0;
     for (int r = 0; r < 6; ++r)
         for (int c = 0; c < 8; ++c) set += m.get(c, r);
     // Cells 2..4 x 1..3 except row 3: level with the edge at the largest y, which no side edge spans.
     EXPECT_EQ(set, 6);
-    EXPECT_TRUE(m.get(2, 1));
-    EXPECT_TRUE(m.get(4, 2));
-    EXPECT_FALSE(m.get(3, 3));
+    EXPECT_TRUE(m.get(2, 1) && m.get(4, 2) && !m.get(3, 3));
     EXPECT_FALSE(m.get(-1, 2));  // outside: the fill value
 
-    // A polygon reaching past the mask is clipped, not written out of bounds.
-    Mask2D<int> mi(4, 4, 0);
-    ASSERT_TRUE(mi.addPolygon(Polygon2D<float>{{-100.f, -100.f}, {100.f, -100.f}, {100.f, 100.f}, {-100.f, 100.f}}, 7));
+    // A polygon reaching past the mask is clipped, not written out of bounds; NaN contains nothing.
+    Mask2D<int> mi(4, 4, 0), none(4, 4, 0);
+    ASSERT_TRUE(mi.addPolygon(
+        Polygon2D<float>{{-100.f, -100.f}, {100.f, -100.f}, {100.f, 100.f}, {-100.f, 100.f}}, 7));
     EXPECT_EQ(mi.getOverlap(BoundingBox<int>(0, 0, 4, 4), 7), 1.0);
-    Mask2D<int> none(4, 4, 0);
     ASSERT_TRUE(none.addPolygon(Polygon2D<float>{{NAN, 0.f}, {1.f, 1.f}, {2.f, 0.f}}, 7));
     EXPECT_EQ(none.getOverlap(BoundingBox<int>(0, 0, 4, 4), 0), 1.0);
 }
@@ -92,33 +78,32 @@ TEST(Masks, OverlapCountsOutsideCellsAsFill) {
     Mask2D<int> m(10, 10, 0);
     for (int r = 0; r < 5; ++r)
         for (int c = 0; c < 10; ++c) m.set(c, r, 1);
-    EXPECT_DOUBLE_EQ(m.getOverlap(BoundingBox<int>(0, 0, 10, 10), 1), 0.5);
-    EXPECT_DOUBLE_EQ(m.getOverlap(BoundingBox<int>(0, 0, 10, 10), 0), 0.5);
-    EXPECT_DOUBLE_EQ(m.getOverlap(BoundingBox<int>(0, 3, 2, 4), 1), 0.5);
-    // Half the box hangs left of the mask: those cells hold the fill value.
-    EXPECT_DOUBLE_EQ(m.getOverlap(BoundingBox<int>(-2, 0, 4, 2), 1), 0.5);
-    EXPECT_DOUBLE_EQ(m.getOverlap(BoundingBox<int>(-2, 0, 4, 2), 0), 0.5);
-    // Wholly outside, or no cells at all: 1 for the fill value, 0 otherwise.
-    EXPECT_EQ(m.getOverlap(BoundingBox<int>(20, 20, 5, 5), 0), 1.0);
-    EXPECT_EQ(m.getOverlap(BoundingBox<int>(20, 20, 5, 5), 1), 0.0);
-    EXPECT_EQ(m.getOverlap(BoundingBox<int>(2, 2, 0, 5), 0), 1.0);
-    EXPECT_EQ(m.getOverlap(BoundingBox<int>(INT_MAX, INT_MAX, INT_MAX, INT_MAX), 1), 0.0);
+    const struct {
+        BoundingBox<int> box;
+        int value;
+        double share;
+    } rows[] = {
+        {{0, 0, 10, 10}, 1, 0.5}, {{0, 0, 10, 10}, 0, 0.5}, {{0, 3, 2, 4}, 1, 0.5},
+        {{-2, 0, 4, 2}, 1, 0.5},  // half the box hangs left of the mask: those cells hold the fill
+        {{-2, 0, 4, 2}, 0, 0.5},  {{20, 20, 5, 5}, 0, 1.0},  // wholly outside, or no cells at all: 1 for the
+                                                             // fill value, else 0
+        {{20, 20, 5, 5}, 1, 0.0}, {{2, 2, 0, 5}, 0, 1.0},   {{INT_MAX, INT_MAX, INT_MAX, INT_MAX}, 1, 0.0},
+    };
+    for (const auto& r : rows)
+        EXPECT_DOUBLE_EQ(m.getOverlap(r.box, r.value), r.share)
+            << r.box.x << "," << r.box.y << " " << r.value;
     EXPECT_EQ(m.getOverlap(BoundingBox<float>(0.f, 0.f, 10.f, 4.6f), 1), 1.0);  // float box rounded to cells
-
     m.clear();
     EXPECT_EQ(m.getOverlap(BoundingBox<int>(0, 0, 10, 10), 0), 1.0);
 }
 
 TEST(Masks, DimensionsMustAgree) {
-    try {
-        Mask2D<bool> bad(std::vector<size_t>{4, 4, 4}, false);
-        FAIL() << "three dimensions for a two-dimensional mask";
-    } catch (const kttl::Exception& e) {
-        EXPECT_NE(std::string(e.what()).find("DimArray(...) - dimension mismatch"), std::string::npos);
-    }
-    Mask2D<bool> ok(std::vector<size_t>{3, 2}, true);
-    EXPECT_EQ(ok.columns(), 3u);
-    EXPECT_EQ(ok.rows(), 2u);
+    EXPECT_NE(mathtest::thrownMessage([] {
+                  Mask2D<bool>(std::vector<size_t>{4, 4, 4}, false);
+              }).find("DimArray(...) - dimension mismatch"),
+              std::string::npos);
+    const Mask2D<bool> ok(std::vector<size_t>{3, 2}, true);
+    EXPECT_TRUE(ok.columns() == 3 && ok.rows() == 2);
     EXPECT_THROW((kttl::DimArray<char, 2>(std::array<size_t, 2>{SIZE_MAX / 2, 3})), kttl::Exception);
 
     kttl::DimArray<int, 2> cells(std::array<size_t, 2>{3, 2}, 5);
@@ -127,7 +112,6 @@ TEST(Masks, DimensionsMustAgree) {
     EXPECT_THROW(cells.at({3, 0}), kttl::Exception);
     kttl::DimArray<int, 2> copy = cells;
     copy(0, 0) = 1;
-    EXPECT_EQ(cells(0, 0), 5);
-    Mask2D<int> fromCells(cells, 5);
-    EXPECT_EQ(fromCells.get(2, 1), 9);
+    EXPECT_EQ(cells(0, 0), 5);  // the copy is deep
+    EXPECT_EQ(Mask2D<int>(cells, 5).get(2, 1), 9);
 }
