@@ -1,6 +1,7 @@
 // ktsl::BinReader: bounds-checked little-endian reading of untrusted binary forms.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -51,6 +52,13 @@ public:
         return v;
     }
 
+    // One fixed-size field, chosen by its type; `v` is only assigned once the field was read.
+    void get(int32_t& v) { v = i32(); }
+    void get(int64_t& v) { v = i64(); }
+    void get(double& v) { v = f64(); }
+    template <size_t N>
+    void get(unsigned char (&raw)[N]) { std::memcpy(raw, bytes(N), N); }
+
     // Hands the rest of the input to `value.fromBin` and steps over what it consumed.
     unsigned value(Serializable& value) {
         unsigned used = value.fromBin(current(), remaining());
@@ -70,5 +78,14 @@ private:
     unsigned m_len;
     unsigned m_pos = 0;
 };
+
+// Reads the whole binary form of a value that is one fixed-size field; returns the bytes consumed.
+// Short input throws the fromBin failure and leaves `v` unchanged.
+template <class T>
+unsigned readFixed(const unsigned char* in, unsigned length, T& v) {
+    BinReader r(in, length);
+    r.get(v);
+    return r.consumed();
+}
 
 }  // namespace ktsl

@@ -1,6 +1,7 @@
 // ktsl::BinWriter: little-endian writing of binary forms into a caller-sized buffer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -42,6 +43,12 @@ public:
         m_pos += n;
         return n;
     }
+    // One fixed-size field, chosen by its type.
+    void put(int32_t v) { i32(v); }
+    void put(int64_t v) { i64(v); }
+    void put(double v) { f64(v); }
+    template <size_t N>
+    void put(const unsigned char (&raw)[N]) { bytes(raw, N); }
 
 private:
     void le(uint64_t v, unsigned n) {
@@ -51,5 +58,13 @@ private:
     unsigned char* m_out;
     unsigned m_pos = 0;
 };
+
+// The whole binary form of a value that is one fixed-size field; returns the bytes written.
+template <class T>
+unsigned writeFixed(unsigned char* out, const T& v) {
+    BinWriter w(out);
+    w.put(v);
+    return w.written();
+}
 
 }  // namespace ktsl

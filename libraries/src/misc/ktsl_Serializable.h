@@ -10,7 +10,8 @@ class String;
 namespace ktsl {
 
 // A value that knows its type id and name and converts itself to and from a compact binary form
-// and an XML form. The virtual slots below are in their fixed order; do not reorder.
+// and an XML form. Plug-ins built apart from this library call through the virtual table, so the
+// slots below keep their order; do not reorder.
 //
 // Binary contract: getBinLength() is exactly what toBin() writes; the caller provides that many
 // bytes. fromBin() treats its input as untrusted: it never reads past `length`, never allocates

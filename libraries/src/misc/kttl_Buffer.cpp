@@ -3,22 +3,12 @@
 #include <limits>
 
 #include "kttl_Exception.h"
+#include "kttl_Hex.h"
 #include "ktsl_BinReader.h"
 #include "ktsl_BinWriter.h"
 #include "ktxml_DomIterator.h"
 
 namespace kttl {
-
-namespace {
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
 
 Buffer::Buffer(const void* data, unsigned size) { assign(data, size); }
 
@@ -37,7 +27,7 @@ String Buffer::toXML(const char* tag) const {
     if (m_bytes.empty()) return String::format("<%s/>", tag);
     static const char kHex[] = "0123456789abcdef";
     String out = String::format("<%s>", tag);
-    out.reserve(out.size() + 2 * m_bytes.size() + out.size() + 1);
+    out.reserve(2 * out.size() + 1 + 2 * m_bytes.size());  // both tags and two digits a byte
     for (unsigned char b : m_bytes) {
         out += kHex[b >> 4];
         out += kHex[b & 15];

@@ -33,23 +33,14 @@ String Double::toXML(const char* tag, int precision) const {
 
 bool Double::fromXML(const char* xml) {
     ktxml::DomIterator it;
-    if (!it.parse(xml)) return false;
     double v;
-    if (!String(it.getValue()).parseDouble(v)) return false;
+    if (!it.parse(xml) || !String(it.getValue()).parseDouble(v)) return false;
     m_value = v;
     return true;
 }
 
-unsigned Double::toBin(unsigned char* out) const {
-    ktsl::BinWriter w(out);
-    w.f64(m_value);
-    return w.written();
-}
+unsigned Double::toBin(unsigned char* out) const { return ktsl::writeFixed(out, m_value); }
 
-unsigned Double::fromBin(const unsigned char* in, unsigned length) {
-    ktsl::BinReader r(in, length);
-    m_value = r.f64();
-    return r.consumed();
-}
+unsigned Double::fromBin(const unsigned char* in, unsigned length) { return ktsl::readFixed(in, length, m_value); }
 
 }  // namespace kttl

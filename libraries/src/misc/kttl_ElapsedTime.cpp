@@ -184,8 +184,8 @@ String ElapsedTime::toXML(const char* tag) const {
     const double m = static_cast<double>(m_ms);
     const char* unit = "millisecond";
     double value = m;
-    // Coarsest unit (at most hours) in which the value reaches 1.5, so that 5 400 000 ms is
-    // written as 1.5 hours.
+    // Coarsest unit (at most hours) in which the value reaches 1.5: a value of exactly one and a
+    // half units reads better in the larger unit ("1.5 hour" rather than "90 minute").
     for (const UnitName& u : kUnits) {
         if (u.ms == MS_PER_DAY || u.ms == 1) continue;
         if (m / static_cast<double>(u.ms) >= 1.5) {
@@ -210,16 +210,8 @@ bool ElapsedTime::fromXML(const char* xml) {
     return true;
 }
 
-unsigned ElapsedTime::toBin(unsigned char* out) const {
-    ktsl::BinWriter w(out);
-    w.i64(m_ms);
-    return w.written();
-}
+unsigned ElapsedTime::toBin(unsigned char* out) const { return ktsl::writeFixed(out, m_ms); }
 
-unsigned ElapsedTime::fromBin(const unsigned char* in, unsigned length) {
-    ktsl::BinReader r(in, length);
-    m_ms = r.i64();
-    return r.consumed();
-}
+unsigned ElapsedTime::fromBin(const unsigned char* in, unsigned length) { return ktsl::readFixed(in, length, m_ms); }
 
 }  // namespace kttl

@@ -17,23 +17,14 @@ String Integer::toXML(const char* tag) const {
 
 bool Integer::fromXML(const char* xml) {
     ktxml::DomIterator it;
-    if (!it.parse(xml)) return false;
     int v;
-    if (!String(it.getValue()).parseInt(v)) return false;
+    if (!it.parse(xml) || !String(it.getValue()).parseInt(v)) return false;
     m_value = v;
     return true;
 }
 
-unsigned Integer::toBin(unsigned char* out) const {
-    ktsl::BinWriter w(out);
-    w.i32(m_value);
-    return w.written();
-}
+unsigned Integer::toBin(unsigned char* out) const { return ktsl::writeFixed(out, m_value); }
 
-unsigned Integer::fromBin(const unsigned char* in, unsigned length) {
-    ktsl::BinReader r(in, length);
-    m_value = r.i32();
-    return r.consumed();
-}
+unsigned Integer::fromBin(const unsigned char* in, unsigned length) { return ktsl::readFixed(in, length, m_value); }
 
 }  // namespace kttl

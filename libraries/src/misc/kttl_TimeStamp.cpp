@@ -107,6 +107,23 @@ struct ParsedFields {
     String zone;
 };
 
+// The fixed-width numeric codes of the format walk: digits read and the range accepted.
+struct NumericCode {
+    char code;
+    unsigned width;
+    int lo, hi;
+};
+const NumericCode kNumericCodes[] = {
+    {'Y', 4, 0, 9999}, {'y', 2, 0, 99}, {'m', 2, 1, 12}, {'d', 2, 1, 31}, {'D', 2, 1, 31}, {'H', 2, 0, 23},
+    {'I', 2, 1, 12},   {'M', 2, 0, 59}, {'S', 2, 0, 60}, {'s', 3, 0, 999}, {'j', 3, 1, 366}, {'w', 1, 0, 6},
+};
+
+const NumericCode* numericCode(char code) {
+    for (const NumericCode& n : kNumericCodes)
+        if (n.code == code) return &n;
+    return nullptr;
+}
+
 // Steps of the format walk; false on a malformed or out-of-range field.
 bool parseFields(const String& text, const char* format, ParsedFields& p) {
     const time_t now = time(nullptr);
@@ -123,53 +140,27 @@ bool parseFields(const String& text, const char* format, ParsedFields& p) {
         }
         const char code = format[++i];
         int v = 0;
+        if (const NumericCode* n = numericCode(code)) {
+            // "%D" is the space-padded day ("%2d"), so blanks may lead its digits.
+            if (!readNumber(text, pos, n->width, n->lo, n->hi, code == 'D', v)) return false;
+            switch (code) {
+                case 'Y': p.tm.tm_year = v - 1900; break;
+                case 'y': p.tm.tm_year = v < 70 ? 100 + v : v; break;
+                case 'm': p.tm.tm_mon = v - 1; break;
+                case 'd':
+                case 'D': p.tm.tm_mday = v; break;
+                case 'H': p.tm.tm_hour = v; break;
+                case 'I': hour12 = v; break;
+                case 'M': p.tm.tm_min = v; break;
+                case 'S': p.tm.tm_sec = v; break;
+                case 's': p.ms = v; break;
+                case 'j': yday = v; break;
+                case 'w': p.tm.tm_wday = v; break;
+            }
+            continue;
+        }
         switch (code) {
             case '%': ++pos; break;
-            case 'Y':
-                if (!readNumber(text, pos, 4, 0, 9999, false, v)) return false;
-                p.tm.tm_year = v - 1900;
-                break;
-            case 'y':
-                if (!readNumber(text, pos, 2, 0, 99, false, v)) return false;
-                p.tm.tm_year = v < 70 ? 100 + v : v;
-                break;
-            case 'm':
-                if (!readNumber(text, pos, 2, 1, 12, false, v)) return false;
-                p.tm.tm_mon = v - 1;
-                break;
-            case 'd':
-            case 'D':
-                if (!readNumber(text, pos, 2, 1, 31, code == 'D', v)) return false;
-                p.tm.tm_mday = v;
-                break;
-            case 'H':
-                if (!readNumber(text, pos, 2, 0, 23, false, v)) return false;
-                p.tm.tm_hour = v;
-                break;
-            case 'I':
-                if (!readNumber(text, pos, 2, 1, 12, false, v)) return false;
-                hour12 = v;
-                break;
-            case 'M':
-                if (!readNumber(text, pos, 2, 0, 59, false, v)) return false;
-                p.tm.tm_min = v;
-                break;
-            case 'S':
-                if (!readNumber(text, pos, 2, 0, 60, false, v)) return false;
-                p.tm.tm_sec = v;
-                break;
-            case 's':
-                if (!readNumber(text, pos, 3, 0, 999, false, v)) return false;
-                p.ms = v;
-                break;
-            case 'j':
-                if (!readNumber(text, pos, 3, 1, 366, false, v)) return false;
-                yday = v;
-                break;
-            case 'w':
-                if (!readNumber(text, pos, 1, 0, 6, false, v)) return false;
-                p.tm.tm_wday = v;
-                break;
             case 'p':
                 if (pos <= text.size() && text.compare(pos, 2, "AM") == 0) {
                     ampm = 1;
@@ -358,10 +349,17 @@ String TimeStamp::toString(const char* format) const {
     }
     if (expanded.empty()) return String();
     // Ten times the format's length is the usual fit; longer output ("%c") gets a larger buffer.
+    // Short formats (every log line's time) are done on the stack.
+    char small[256];
+    std::vector<char> large;
     for (size_t size = expanded.size() * 10; size <= kMaxFormattedLength; size *= 2) {
-        std::vector<char> buf(size);
-        const size_t n = strftime(buf.data(), buf.size(), expanded.c_str(), &tm);
-        if (n > 0) return String(buf.data(), n);
+        char* buf = small;
+        if (size > sizeof small) {
+            large.resize(size);
+            buf = large.data();
+        }
+        const size_t n = strftime(buf, size, expanded.c_str(), &tm);
+        if (n > 0) return String(buf, n);
     }
     return String();
 }

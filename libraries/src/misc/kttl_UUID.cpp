@@ -2,6 +2,7 @@
 
 #include <uuid/uuid.h>
 
+#include "kttl_Hex.h"
 #include "ktsl_BinReader.h"
 #include "ktsl_BinWriter.h"
 #include "ktxml_DomIterator.h"
@@ -11,13 +12,6 @@ namespace kttl {
 namespace {
 
 constexpr size_t kTextLength = 36;
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 bool isDashPosition(size_t i) { return i == 8 || i == 13 || i == 18 || i == 23; }
 
@@ -87,16 +81,8 @@ bool UUID::fromXML(const char* xml) {
     return fromString(it.getValue().c_str());
 }
 
-unsigned UUID::toBin(unsigned char* out) const {
-    ktsl::BinWriter w(out);
-    w.bytes(m_bytes, sizeof m_bytes);
-    return w.written();
-}
+unsigned UUID::toBin(unsigned char* out) const { return ktsl::writeFixed(out, m_bytes); }
 
-unsigned UUID::fromBin(const unsigned char* in, unsigned length) {
-    ktsl::BinReader r(in, length);
-    std::memcpy(m_bytes, r.bytes(sizeof m_bytes), sizeof m_bytes);
-    return r.consumed();
-}
+unsigned UUID::fromBin(const unsigned char* in, unsigned length) { return ktsl::readFixed(in, length, m_bytes); }
 
 }  // namespace kttl

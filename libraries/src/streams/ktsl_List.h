@@ -24,19 +24,11 @@ public:
     }
     kttl::String getTypeName() const override { return "List"; }
     kttl::String toXML(const char* tag) const override { return seqforms::toXML(*this, tag, nullptr); }
-    bool fromXML(const char* xml) override {
-        std::list<T> fresh;
-        if (!seqforms::fromXML<T>(xml, [&](T&& v) { fresh.push_back(std::move(v)); })) return false;
-        this->swap(fresh);
-        return true;
-    }
+    bool fromXML(const char* xml) override { return seqforms::fromXML<std::list<T>>(*this, xml); }
     unsigned getBinLength() const override { return seqforms::binLength(*this); }
     unsigned toBin(unsigned char* out) const override { return seqforms::toBin(*this, typeIdOf<T>(), out); }
     unsigned fromBin(const unsigned char* in, unsigned length) override {
-        std::list<T> fresh;
-        unsigned used = seqforms::fromBin<T>(in, length, typeIdOf<T>(), [&](T&& v) { fresh.push_back(std::move(v)); });
-        this->swap(fresh);
-        return used;
+        return seqforms::fromBin<std::list<T>>(*this, in, length, typeIdOf<T>());
     }
 };
 

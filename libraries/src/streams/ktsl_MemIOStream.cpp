@@ -119,8 +119,7 @@ unsigned short MemIOStream::getNextType() const {
 unsigned MemIOStream::readRecord(Serializable& value, bool consume, const char* what) {
     if (getUnreadLength() < record::kHeaderSize)
         KT_THROW("ktsl::MemIOStream", kttl::String::format("%s() - no data", what));
-    BinReader r(unreadData(), getUnreadLength());
-    const unsigned short type = r.u16();
+    const unsigned short type = getNextType();
     if (type != value.getTypeId())
         KT_THROW("ktsl::MemIOStream",
                  kttl::String::format("%s() - type mismatch: %d != %d", what, int(type), int(value.getTypeId())));

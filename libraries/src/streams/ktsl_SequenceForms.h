@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 #include "kttl_Exception.h"
 #include "kttl_Integer.h"
@@ -39,11 +40,12 @@ unsigned toBin(const C& items, unsigned short elementId, unsigned char* out) {
     return w.written();
 }
 
-// Calls add(element) for each element read; throws the fromBin failure when the recorded element
-// type differs, the count is negative or larger than the remaining bytes could hold (every
-// record is at least 8 bytes: checked before anything is reserved), or any record is short.
-template <class T, class Add>
-unsigned fromBin(const unsigned char* in, unsigned length, unsigned short elementId, Add add) {
+// Reads into a fresh container and swaps it into `items`, so `items` is unchanged when the input
+// is refused. Throws the fromBin failure when the recorded element type differs, the count is
+// negative or larger than the remaining bytes could hold (every record is at least 8 bytes:
+// checked before anything is reserved), or any record is short.
+template <class C>
+unsigned fromBin(C& items, const unsigned char* in, unsigned length, unsigned short elementId) {
     BinReader outer(in, length);
     const unsigned n = outer.u32();
     BinReader r(outer.bytes(n), n);
@@ -52,11 +54,13 @@ unsigned fromBin(const unsigned char* in, unsigned length, unsigned short elemen
     record::readInto(r, count);
     if (id.get() != elementId || count.get() < 0 || unsigned(count.get()) > r.remaining() / record::kHeaderSize)
         Serializable::fromBinFailed();
+    C fresh;
     for (int32_t i = 0; i < count.get(); ++i) {
-        T item;
+        typename C::value_type item;
         record::readInto(r, item);
-        add(std::move(item));
+        fresh.insert(fresh.end(), std::move(item));
     }
+    items.swap(fresh);
     return outer.consumed();
 }
 
@@ -70,16 +74,18 @@ kttl::String toXML(const C& items, const char* tag, const char* itemTag) {
     return out;
 }
 
-// Calls add(element) for every child the element type reads; false when the document has no
-// children (nothing is added then).
-template <class T, class Add>
-bool fromXML(const char* xml, Add add) {
+// Replaces `items` by every child that the element type reads; false (items unchanged) when the
+// document has no children.
+template <class C>
+bool fromXML(C& items, const char* xml) {
     ktxml::DomIterator root;
     if (!root.parse(xml) || !root.hasChildren()) return false;
+    C fresh;
     for (ktxml::DomIterator it = root.childrenBegin(); !it.atEnd(); it.nextSibling()) {
-        T item;
-        if (item.fromXML(it.toXML().c_str())) add(std::move(item));
+        typename C::value_type item;
+        if (item.fromXML(it.toXML().c_str())) fresh.insert(fresh.end(), std::move(item));
     }
+    items.swap(fresh);
     return true;
 }
 

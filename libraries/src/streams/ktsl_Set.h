@@ -30,19 +30,11 @@ public:
         out += '\n';
         return out;
     }
-    bool fromXML(const char* xml) override {
-        std::set<T> fresh;
-        if (!seqforms::fromXML<T>(xml, [&](T&& v) { fresh.insert(std::move(v)); })) return false;
-        this->swap(fresh);
-        return true;
-    }
+    bool fromXML(const char* xml) override { return seqforms::fromXML<std::set<T>>(*this, xml); }
     unsigned getBinLength() const override { return seqforms::binLength(*this); }
     unsigned toBin(unsigned char* out) const override { return seqforms::toBin(*this, typeIdOf<T>(), out); }
     unsigned fromBin(const unsigned char* in, unsigned length) override {
-        std::set<T> fresh;
-        unsigned used = seqforms::fromBin<T>(in, length, typeIdOf<T>(), [&](T&& v) { fresh.insert(std::move(v)); });
-        this->swap(fresh);
-        return used;
+        return seqforms::fromBin<std::set<T>>(*this, in, length, typeIdOf<T>());
     }
 };
 

@@ -44,87 +44,84 @@ std::string heldVaultText(const char* vaultKind, const std::string& type, int co
 
 }  // namespace detail
 
-// Read access: any number may exist at once; a writer waits until they are gone. Move-only; the
-// grant is returned when the handle is destroyed or reset(). A null handle (failed grant)
-// throws on dereference.
+namespace detail {
+
+// What releasing a handle gives back: a read grant drops the reader count and wakes a waiting
+// writer; a write grant drops its count and the recursion level of the mutex it holds.
 template <class T>
-class ConstVaultSafePointer {
+struct ReadGrant {
+    using Value = const T;
+    static constexpr const char* kClassName = "ktst::ConstVaultSafePointer";
+    static void release(VaultState<T>& s) {
+        s.readers.fetch_sub(1);
+        s.readersGone.signal();
+    }
+};
+template <class T>
+struct WriteGrant {
+    using Value = T;
+    static constexpr const char* kClassName = "ktst::VaultSafePointer";
+    static void release(VaultState<T>& s) {
+        s.writeGrants.fetch_sub(1);
+        s.mutex.unlock();
+    }
+};
+
+// A move-only handle holding one grant, returned when the handle is destroyed or reset(). A null
+// handle (failed grant) throws on dereference.
+template <class T, class Grant>
+class VaultHandle {
 public:
-    ConstVaultSafePointer() = default;
-    explicit ConstVaultSafePointer(std::shared_ptr<detail::VaultState<T>> state) : m_state(std::move(state)) {}
-    ConstVaultSafePointer(ConstVaultSafePointer&& other) noexcept : m_state(std::move(other.m_state)) {}
-    ConstVaultSafePointer& operator=(ConstVaultSafePointer&& other) noexcept {
+    VaultHandle() = default;
+    explicit VaultHandle(std::shared_ptr<VaultState<T>> state) : m_state(std::move(state)) {}
+    VaultHandle(VaultHandle&& other) noexcept : m_state(std::move(other.m_state)) {}
+    VaultHandle& operator=(VaultHandle&& other) noexcept {
         if (this != &other) {
             reset();
             m_state = std::move(other.m_state);
         }
         return *this;
     }
-    ConstVaultSafePointer(const ConstVaultSafePointer&) = delete;
-    ConstVaultSafePointer& operator=(const ConstVaultSafePointer&) = delete;
-    ~ConstVaultSafePointer() { reset(); }
+    VaultHandle(const VaultHandle&) = delete;
+    VaultHandle& operator=(const VaultHandle&) = delete;
+    ~VaultHandle() { reset(); }
 
     void reset() {
         if (!m_state) return;
-        m_state->readers.fetch_sub(1);
-        m_state->readersGone.signal();
+        Grant::release(*m_state);
         m_state.reset();
     }
     bool isNull() const { return !m_state; }
     explicit operator bool() const { return m_state != nullptr; }
 
-    const T& operator*() const {
-        if (!m_state) KT_THROW("ktst::ConstVaultSafePointer", "operator*() - Trying to dereference a NULL.");
+    typename Grant::Value& operator*() const {
+        if (!m_state) KT_THROW(Grant::kClassName, "operator*() - Trying to dereference a NULL.");
         return m_state->value;
     }
-    const T* operator->() const {
-        if (!m_state) KT_THROW("ktst::ConstVaultSafePointer", "operator->() - Trying to dereference a NULL.");
+    typename Grant::Value* operator->() const {
+        if (!m_state) KT_THROW(Grant::kClassName, "operator->() - Trying to dereference a NULL.");
         return &m_state->value;
     }
 
 private:
-    std::shared_ptr<detail::VaultState<T>> m_state;
+    std::shared_ptr<VaultState<T>> m_state;
+};
+
+}  // namespace detail
+
+// Read access: any number may exist at once; a writer waits until they are gone.
+template <class T>
+class ConstVaultSafePointer : public detail::VaultHandle<T, detail::ReadGrant<T>> {
+public:
+    using detail::VaultHandle<T, detail::ReadGrant<T>>::VaultHandle;
 };
 
 // Write access: exclusive, holds the vault's recursive mutex until released. Must be released on
-// the thread that obtained it (the mutex refuses unlocking by another thread). Move-only.
+// the thread that obtained it (the mutex refuses unlocking by another thread).
 template <class T>
-class VaultSafePointer {
+class VaultSafePointer : public detail::VaultHandle<T, detail::WriteGrant<T>> {
 public:
-    VaultSafePointer() = default;
-    explicit VaultSafePointer(std::shared_ptr<detail::VaultState<T>> state) : m_state(std::move(state)) {}
-    VaultSafePointer(VaultSafePointer&& other) noexcept : m_state(std::move(other.m_state)) {}
-    VaultSafePointer& operator=(VaultSafePointer&& other) noexcept {
-        if (this != &other) {
-            reset();
-            m_state = std::move(other.m_state);
-        }
-        return *this;
-    }
-    VaultSafePointer(const VaultSafePointer&) = delete;
-    VaultSafePointer& operator=(const VaultSafePointer&) = delete;
-    ~VaultSafePointer() { reset(); }
-
-    void reset() {
-        if (!m_state) return;
-        m_state->writeGrants.fetch_sub(1);
-        m_state->mutex.unlock();
-        m_state.reset();
-    }
-    bool isNull() const { return !m_state; }
-    explicit operator bool() const { return m_state != nullptr; }
-
-    T& operator*() const {
-        if (!m_state) KT_THROW("ktst::VaultSafePointer", "operator*() - Trying to dereference a NULL.");
-        return m_state->value;
-    }
-    T* operator->() const {
-        if (!m_state) KT_THROW("ktst::VaultSafePointer", "operator->() - Trying to dereference a NULL.");
-        return &m_state->value;
-    }
-
-private:
-    std::shared_ptr<detail::VaultState<T>> m_state;
+    using detail::VaultHandle<T, detail::WriteGrant<T>>::VaultHandle;
 };
 
 // Shared grant logic of both vault kinds.

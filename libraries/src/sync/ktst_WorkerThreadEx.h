@@ -108,27 +108,13 @@ public:
         Slot& slot = m_slots[index];
         if (!slot.free.wait(ms)) return false;
         const uint64_t ticket = request(slot);
-        bool answered = false;
-        std::vector<WaitObject*> objects{&slot.done, &m_finished};
-        for (;;) {
-            {
-                std::lock_guard<std::mutex> lock(slot.lock);
-                if (slot.completed >= ticket) {
-                    if (result) *result = slot.result;
-                    answered = true;
-                    break;
-                }
-            }
-            size_t which = 0;
-            if (!Wait(objects, remainingMs(start, ms), which)) break;
-            if (which == 1) {  // the thread ended; it may have answered just before
-                std::lock_guard<std::mutex> lock(slot.lock);
-                if (slot.completed >= ticket) {
-                    if (result) *result = slot.result;
-                    answered = true;
-                }
-                break;
-            }
+        const std::vector<WaitObject*> objects{&slot.done, &m_finished};
+        bool answered = takeAnswer(slot, ticket, result);
+        size_t which = 0;
+        // Index 1: the thread ended; it may have answered just before.
+        while (!answered && Wait(objects, remainingMs(start, ms), which)) {
+            answered = takeAnswer(slot, ticket, result);
+            if (which == 1) break;
         }
         slot.free.signal();
         return answered;
@@ -174,6 +160,14 @@ private:
         }
         slot.request.signal();
         return ticket;
+    }
+
+    // True (and the result handed over) once a run that began after request `ticket` has ended.
+    static bool takeAnswer(Slot& slot, uint64_t ticket, int* result) {
+        std::lock_guard<std::mutex> lock(slot.lock);
+        if (slot.completed < ticket) return false;
+        if (result) *result = slot.result;
+        return true;
     }
 
     // Every request counted before onEvent starts is answered by this run.

@@ -47,10 +47,8 @@ TEST(SerializableFile, LayoutIsTypeIdLengthAndBinaryForm) {
     EXPECT_EQ(i, -9);
     std::remove(path.c_str());
 
-    EXPECT_FALSE(kttl::String("x").toFile("/nonexistent-dir/x.bin"));
-    EXPECT_FALSE(kttl::String("x").toFile(nullptr));
-    EXPECT_FALSE(back.fromFile("/nonexistent-dir/x.bin"));
-    EXPECT_FALSE(back.fromFile(nullptr));
+    for (const char* bad : {"/nonexistent-dir/x.bin", static_cast<const char*>(nullptr)})
+        EXPECT_FALSE(back.toFile(bad) || back.fromFile(bad));
     EXPECT_FALSE(back.fromFile("/"));  // a directory is not a value file
 }
 

@@ -5,10 +5,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
-#include <vector>
 
+#include "TestBytes.h"
 #include "kttl_ElapsedTime.h"
-#include "kttl_Exception.h"
 #include "kttl_TimeStamp.h"
 
 using kttl::ElapsedTime;
@@ -41,77 +40,42 @@ public:
 #define REQUIRE_ZONE(name) \
     if (!Zone::available(name)) GTEST_SKIP() << "no tzdata for " << name
 
-std::vector<unsigned char> bin(const TimeStamp& t) {
-    std::vector<unsigned char> out(t.getBinLength(), 0xAA);
-    EXPECT_EQ(t.toBin(out.data()), 9u);
-    return out;
-}
-
 }  // namespace
 
-TEST(TimeStamp, ConstructionKeepsMillisecondsBelowAThousand) {
+TEST(TimeStamp, ConstructionAndArithmeticKeepMillisecondsBelowAThousand) {
     Zone utc("UTC");
-    TimeStamp a(5, 2500);
-    EXPECT_EQ(a.getSeconds(), 7);
-    EXPECT_EQ(a.getMilliseconds(), 500u);
-    TimeStamp b(10, -1);
-    EXPECT_EQ(b.getSeconds(), 9);
-    EXPECT_EQ(b.getMilliseconds(), 999u);
-    timeval tv{3, 1500000};  // an out-of-range microsecond count carries
-    TimeStamp c(tv);
-    EXPECT_EQ(c.getSeconds(), 4);
-    EXPECT_EQ(c.getMilliseconds(), 500u);
+    struct Case { TimeStamp t; int64_t sec; unsigned ms; };
+    const timeval tv{3, 1500000};  // an out-of-range microsecond count carries
+    const Case cases[] = {
+        {TimeStamp(5, 2500), 7, 500},
+        {TimeStamp(10, -1), 9, 999},
+        {TimeStamp(tv), 4, 500},
+        {TimeStamp(2024, 1, 15, 10, 20, 30, 7, true), kWinter, 7},
+        {TimeStamp(10, 200) - ElapsedTime(600), 9, 600},
+        {TimeStamp(9, 600) + ElapsedTime(1401), 11, 1},
+        {TimeStamp(11, 1) - ElapsedTime(-2999), 14, 0},
+        {TimeStamp(0, 0, true).fromElapsedTime(ElapsedTime(-1)), -1, 999},
+    };
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        EXPECT_EQ(cases[i].t.getSeconds(), cases[i].sec) << i;
+        EXPECT_EQ(cases[i].t.getMilliseconds(), cases[i].ms) << i;
+    }
     const timeval back = TimeStamp(12, 345);
     EXPECT_EQ(back.tv_sec, 12);
     EXPECT_EQ(back.tv_usec, 345000);
-    EXPECT_EQ(static_cast<long>(TimeStamp(99, 1)), 99);
-
-    EXPECT_TRUE(TimeStamp().isZero());
-    EXPECT_FALSE(TimeStamp().isGMT());
-    TimeStamp fields(2024, 1, 15, 10, 20, 30, 7, true);
-    EXPECT_EQ(fields.getSeconds(), kWinter);
-    EXPECT_EQ(fields.getMilliseconds(), 7u);
-    EXPECT_TRUE(fields.isGMT());
-    EXPECT_FALSE(fields.toLocal().isGMT());
-    EXPECT_TRUE(fields.toLocal().toGMT().isGMT());
-}
-
-TEST(TimeStamp, ArithmeticCarriesAndBorrowsMilliseconds) {
-    TimeStamp t(10, 200);
-    TimeStamp d = t - ElapsedTime(600);
-    EXPECT_EQ(d.getSeconds(), 9);
-    EXPECT_EQ(d.getMilliseconds(), 600u);
-    d += ElapsedTime(1401);
-    EXPECT_EQ(d.getSeconds(), 11);
-    EXPECT_EQ(d.getMilliseconds(), 1u);
-    d -= ElapsedTime(-2999);
-    EXPECT_EQ(d.getSeconds(), 14);
-    EXPECT_EQ(d.getMilliseconds(), 0u);
     EXPECT_EQ((TimeStamp(14, 0) - TimeStamp(10, 200)).getMilliseconds(), 3800);
     EXPECT_EQ((TimeStamp(10, 200) - TimeStamp(14, 0)).getMilliseconds(), -3800);
     EXPECT_EQ(TimeStamp(3, 250).toElapsedTime().getMilliseconds(), 3250);
-    TimeStamp back(0, 0, true);
-    back.fromElapsedTime(ElapsedTime(-1));
-    EXPECT_EQ(back.getSeconds(), -1);
-    EXPECT_EQ(back.getMilliseconds(), 999u);
-    EXPECT_TRUE(back.isGMT());
     // Huge durations saturate instead of overflowing.
-    const TimeStamp far = TimeStamp(1, 0) + ElapsedTime(INT64_MAX);
-    EXPECT_GT(far.getSeconds(), INT64_MAX / 1000 - 1);
-
-    EXPECT_LT(TimeStamp(5, 1), TimeStamp(5, 2));
+    EXPECT_GT((TimeStamp(1, 0) + ElapsedTime(INT64_MAX)).getSeconds(), INT64_MAX / 1000 - 1);
     EXPECT_LT(TimeStamp(4, 999), TimeStamp(5, 0));
     EXPECT_EQ(TimeStamp(5, 1, true), TimeStamp(5, 1, false));  // the flag is presentation only
-    EXPECT_GE(TimeStamp(5, 1), TimeStamp(5, 1));
 }
 
 TEST(TimeStamp, FormattingCodesOfMillisecondsDayAndZone) {
     Zone utc("UTC");
     const TimeStamp t(kWinter - 10 * 86400, 7, false);  // Friday 2024-01-05
-    struct Case {
-        const char* format;
-        const char* text;
-    };
+    struct Case { const char* format; const char* text; };
     const Case cases[] = {
         {"%H:%M:%S.%s", "10:20:30.007"},
         {"%%s", "%s"},
@@ -128,12 +92,8 @@ TEST(TimeStamp, FormattingCodesOfMillisecondsDayAndZone) {
     EXPECT_EQ(t.toString(nullptr), "");
     EXPECT_EQ(t.toString("ISO8601"), "2024-01-05T10:20:30.007+00:00");
     EXPECT_EQ(t.toGMT().toISOString(), "2024-01-05T10:20:30.007Z");
-    EXPECT_EQ(TimeStamp::monthStr(0), "January");
-    EXPECT_EQ(TimeStamp::monthStr(11), "December");
-    EXPECT_EQ(TimeStamp::monthStr(12), "");
-    EXPECT_EQ(TimeStamp::dayStr(0), "Sunday");
-    EXPECT_EQ(TimeStamp::dayStr(6), "Saturday");
-    EXPECT_EQ(TimeStamp::dayStr(-1), "");
+    EXPECT_EQ(TimeStamp::monthStr(11) + TimeStamp::monthStr(12) + TimeStamp::dayStr(6) + TimeStamp::dayStr(-1),
+              "DecemberSaturday");
 }
 
 TEST(TimeStamp, LocalFormsFollowTheZoneInForceAtTheInstant) {
@@ -168,12 +128,7 @@ TEST(TimeStamp, LocalFormsFollowTheZoneInForceAtTheInstant) {
 
 TEST(TimeStamp, ParsingChecksEveryFieldAndTheCalendar) {
     Zone utc("UTC");
-    struct Case {
-        const char* text;
-        const char* format;
-        int64_t seconds;  // -1: the zero stamp
-        unsigned ms;
-    };
+    struct Case { const char* text; const char* format; int64_t seconds; unsigned ms; };  // seconds -1: the zero stamp
     const Case cases[] = {
         {"2024-01-15 10:20:30.007", "%Y-%m-%d %H:%M:%S.%s", kWinter, 7},
         {"2024-02-30", "%Y-%m-%d", -1, 0},        // normalised to 1 March: re-formatted text differs
@@ -210,12 +165,8 @@ TEST(TimeStamp, ParsingChecksEveryFieldAndTheCalendar) {
 
 TEST(TimeStamp, TwoDigitYearsPivotAtSeventyAndMissingFieldsAreToday) {
     Zone utc("UTC");
-    const TimeStamp y69 = TimeStamp::fromString("69-06-15", "%y-%m-%d");
-    ASSERT_FALSE(y69.isZero());
-    EXPECT_EQ(y69.getTM().tm_year + 1900, 2069);
-    const TimeStamp y70 = TimeStamp::fromString("70-06-15", "%y-%m-%d");
-    ASSERT_FALSE(y70.isZero());
-    EXPECT_EQ(y70.getTM().tm_year + 1900, 1970);
+    EXPECT_EQ(TimeStamp::fromString("69-06-15", "%y-%m-%d").toString("%Y-%m-%d"), "2069-06-15");
+    EXPECT_EQ(TimeStamp::fromString("70-06-15", "%y-%m-%d").toString("%Y-%m-%d"), "1970-06-15");
 
     const TimeStamp clock = TimeStamp::fromString("07:08:09", "%H:%M:%S");
     const struct tm now = TimeStamp::systemTime().getTM();
@@ -248,8 +199,7 @@ TEST(TimeStamp, TextFormsRoundTripInAZoneWithDaylightSaving) {
     // zone name when one is given.
     const TimeStamp cest = TimeStamp::fromString("2024-10-27 02:30:00 CEST", "%Y-%m-%d %H:%M:%S %Z");
     const TimeStamp cet = TimeStamp::fromString("2024-10-27 02:30:00 CET", "%Y-%m-%d %H:%M:%S %Z");
-    ASSERT_FALSE(cest.isZero());
-    ASSERT_FALSE(cet.isZero());
+    EXPECT_EQ(cest, TimeStamp(2024, 10, 27, 0, 30, 0, 0, true));
     EXPECT_EQ((cet - cest).getMilliseconds(), 3600000);
     // A local time that does not exist (spring gap) does not parse.
     EXPECT_TRUE(TimeStamp::fromString("2024-03-31 02:30:00", "%Y-%m-%d %H:%M:%S").isZero());
@@ -258,11 +208,7 @@ TEST(TimeStamp, TextFormsRoundTripInAZoneWithDaylightSaving) {
 TEST(TimeStamp, IsoTextsWithAndWithoutZones) {
     REQUIRE_ZONE("Europe/Berlin");
     Zone berlin("Europe/Berlin");
-    struct Case {
-        const char* text;
-        int64_t seconds;  // -1: zero stamp
-        unsigned ms;
-    };
+    struct Case { const char* text; int64_t seconds; unsigned ms; };  // seconds -1: the zero stamp
     const Case cases[] = {
         {"2024-01-15T10:20:3", -1, 0},  // 18 characters
         {"2024-01-15T11:20:30", kWinter, 0},  // local (CET)
@@ -303,42 +249,28 @@ TEST(TimeStamp, ConditionalTextDependsOnTheDay) {
 }
 
 TEST(TimeStamp, BinaryFormIsNineBytesOfLocalCalendarFields) {
-    Zone utc("UTC");
-    EXPECT_EQ(bin(TimeStamp()), (std::vector<unsigned char>{0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(bin(TimeStamp(0, 0, true)), (std::vector<unsigned char>{0, 0, 0, 0, 0, 0, 0, 0, 1}));
-    EXPECT_EQ(bin(TimeStamp(-100, 5)), (std::vector<unsigned char>{0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(bin(TimeStamp(kWinter, 0x1E7, true)),
-              (std::vector<unsigned char>{124, 0, 15, 10, 20, 30, 0xE7, 0x01, 1}));
-
-    TimeStamp back(1, 1);
-    const std::vector<unsigned char> zero(9, 0);
-    EXPECT_EQ(back.fromBin(zero.data(), 9), 9u);
-    EXPECT_TRUE(back.isZero());
-    const auto b = bin(TimeStamp(kSummer, 999, true));
-    EXPECT_EQ(back.fromBin(b.data(), 9), 9u);
-    EXPECT_EQ(back, TimeStamp(kSummer, 999));
-    EXPECT_TRUE(back.isGMT());
-
-    // Short input is refused and leaves the stamp alone.
-    for (unsigned n : {0u, 1u, 8u}) {
-        try {
-            back.fromBin(b.data(), n);
-            ADD_FAILURE() << n;
-        } catch (const kttl::Exception& e) {
-            EXPECT_STREQ(e.what(), "ktsl::Serializable::fromBin() - Failed!");
-        }
+    {
+        Zone utc("UTC");
+        EXPECT_EQ(binOf(TimeStamp()), Bytes(9, 0));  // the zero stamp: the empty time
+        EXPECT_EQ(binOf(TimeStamp(0, 0, true)), (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 1}));
+        EXPECT_EQ(binOf(TimeStamp(-100, 5)), Bytes(9, 0));
+        EXPECT_EQ(binOf(TimeStamp(kWinter, 0x1E7, true)), (Bytes{124, 0, 15, 10, 20, 30, 0xE7, 0x01, 1}));
+        TimeStamp back(1, 1);
+        EXPECT_EQ(readBin(back, Bytes(9, 0)), 9u);
+        EXPECT_TRUE(back.isZero());
+        const Bytes b = binOf(TimeStamp(kSummer, 999, true));
+        EXPECT_EQ(readBin(back, b), 9u);
+        EXPECT_EQ(back, TimeStamp(kSummer, 999));
+        EXPECT_TRUE(back.isGMT());
+        for (size_t n : {0u, 1u, 8u}) EXPECT_TRUE(fromBinRefused(back, Bytes(b.begin(), b.begin() + n))) << n;
+        EXPECT_EQ(back, TimeStamp(kSummer, 999));
     }
-    EXPECT_EQ(back, TimeStamp(kSummer, 999));
-}
-
-TEST(TimeStamp, BinaryFieldsAreLocalTimeWhateverTheFlag) {
     REQUIRE_ZONE("Europe/Berlin");
-    Zone berlin("Europe/Berlin");
-    EXPECT_EQ(bin(TimeStamp(kWinter, 0, true)), (std::vector<unsigned char>{124, 0, 15, 11, 20, 30, 0, 0, 1}));
-    EXPECT_EQ(bin(TimeStamp(kSummer, 0, false)), (std::vector<unsigned char>{124, 6, 15, 12, 20, 30, 0, 0, 0}));
+    Zone berlin("Europe/Berlin");  // the fields are local time whatever the flag
+    EXPECT_EQ(binOf(TimeStamp(kWinter, 0, true)), (Bytes{124, 0, 15, 11, 20, 30, 0, 0, 1}));
+    EXPECT_EQ(binOf(TimeStamp(kSummer, 0, false)), (Bytes{124, 6, 15, 12, 20, 30, 0, 0, 0}));
     TimeStamp back;
-    const auto b = bin(TimeStamp(kSummer, 3));
-    back.fromBin(b.data(), 9);
+    readBin(back, binOf(TimeStamp(kSummer, 3)));
     EXPECT_EQ(back, TimeStamp(kSummer, 3));
 }
 
@@ -349,8 +281,6 @@ TEST(TimeStamp, XmlFormCarriesItsFormat) {
     EXPECT_EQ(t.toXML("D", "%Y<%m"), "<D format=\"%Y&lt;%m\">2024&lt;01</D>");
     EXPECT_EQ(t.toXML(nullptr), "");
     EXPECT_EQ(t.toXML(), t.toXML("kttl_TimeStamp"));
-    EXPECT_EQ(t.getTypeId(), 502);
-    EXPECT_EQ(t.getTypeName(), "kttl_TimeStamp");
 
     TimeStamp back;
     ASSERT_TRUE(back.fromXML(t.toXML("When").c_str()));

@@ -1,72 +1,72 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
-#include <set>
 
 #include "TestBytes.h"
 #include "kttl_Buffer.h"
 #include "kttl_Double.h"
+#include "kttl_ElapsedTime.h"
 #include "kttl_Integer.h"
+#include "kttl_String.h"
+#include "kttl_TimeStamp.h"
 #include "kttl_UUID.h"
 
-TEST(Integer, BinaryAndXmlForms) {
-    kttl::Integer i(-2);
-    EXPECT_EQ(i.getTypeId(), 504);
-    EXPECT_EQ(i.getTypeName(), "Integer");
-    EXPECT_EQ(binOf(i), (Bytes{0xFE, 0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(binOf(kttl::Integer(0x01020304)), (Bytes{4, 3, 2, 1}));
-    EXPECT_EQ(i.toXML(), "<Integer>-2</Integer>");
-    EXPECT_EQ(i.toXML(nullptr), "");
+// Ids and names are written into files and onto the wire.
+TEST(Values, TypeIdsAndNames) {
+    struct Case { const ktsl::Serializable& v; unsigned short id; const char* name; };
+    const kttl::String s;
+    const kttl::TimeStamp ts;
+    const kttl::ElapsedTime et;
+    const kttl::Integer i;
+    const kttl::Double d;
+    const kttl::Buffer b;
+    const kttl::UUID u;
+    for (const Case& c : {Case{s, 501, "kttl_String"}, Case{ts, 502, "kttl_TimeStamp"}, Case{et, 503, "kttl_ElapsedTime"},
+                          Case{i, 504, "Integer"}, Case{d, 505, "Double"}, Case{b, 506, "Buffer"}, Case{u, 507, "UUID"}}) {
+        EXPECT_EQ(c.v.getTypeId(), c.id) << c.name;
+        EXPECT_EQ(c.v.getTypeName(), c.name);
+    }
+}
 
-    for (int v : {0, 1, -1, std::numeric_limits<int>::max(), std::numeric_limits<int>::min()}) {
+TEST(Integer, BinaryAndXmlForms) {
+    EXPECT_EQ(binOf(kttl::Integer(-2)), (Bytes{0xFE, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(binOf(kttl::Integer(0x01020304)), (Bytes{4, 3, 2, 1}));
+    EXPECT_EQ(kttl::Integer(-2).toXML(), "<Integer>-2</Integer>");
+    EXPECT_EQ(kttl::Integer(-2).toXML(nullptr), "");
+    for (int v : {0, -1, std::numeric_limits<int>::max(), std::numeric_limits<int>::min()}) {
         kttl::Integer a(v), b(7), c(7);
-        readAll(b, binOf(a));
+        EXPECT_EQ(readBin(b, binOf(a)), 4u);
         EXPECT_EQ(int(b), v);
         ASSERT_TRUE(c.fromXML(a.toXML("n").c_str()));
         EXPECT_EQ(c.get(), v);
     }
     kttl::Integer k(5);
-    for (const char* bad : {"<n>x</n>", "<n>2147483648</n>", "<n/>", "<n>1.5</n>", "junk"}) {
-        EXPECT_FALSE(k.fromXML(bad)) << bad;
-    }
-    EXPECT_EQ(k, 5);
+    for (const char* bad : {"<n>x</n>", "<n>2147483648</n>", "<n/>", "<n>1.5</n>", "junk"}) EXPECT_FALSE(k.fromXML(bad)) << bad;
     EXPECT_TRUE(fromBinRefused(k, {1, 2, 3}));
     EXPECT_EQ(k, 5);
-    // Behaves as an int: arithmetic, ordering, as a set key.
-    std::set<kttl::Integer> s{3, 1, 2};
-    EXPECT_EQ(int(*s.begin()), 1);
-    EXPECT_EQ(k + 1, 6);
-    EXPECT_TRUE(kttl::Integer(1) < kttl::Integer(2));
 }
 
 TEST(Double, BinaryAndBothXmlForms) {
-    kttl::Double d(1.5);
-    EXPECT_EQ(d.getTypeId(), 505);
-    EXPECT_EQ(d.getTypeName(), "Double");
-    EXPECT_EQ(binOf(d), (Bytes{0, 0, 0, 0, 0, 0, 0xF8, 0x3F}));
-    struct Case { double v; const char* xml; };
-    for (const Case& c : {Case{1.5, "<d>1.5</d>"}, Case{1.0 / 3, "<d>0.333333</d>"}, Case{1234567.0, "<d>1.23457e+06</d>"},
-                          Case{-0.0001, "<d>-0.0001</d>"}, Case{0, "<d>0</d>"}}) {
-        EXPECT_EQ(kttl::Double(c.v).toXML("d"), c.xml);
+    EXPECT_EQ(binOf(kttl::Double(1.5)), (Bytes{0, 0, 0, 0, 0, 0, 0xF8, 0x3F}));
+    struct Case { kttl::String got; const char* xml; };
+    for (const Case& c : {Case{kttl::Double(1.0 / 3).toXML("d"), "<d>0.333333</d>"},  // six significant digits
+                          Case{kttl::Double(1234567.0).toXML("d"), "<d>1.23457e+06</d>"},
+                          Case{kttl::Double(-0.0001).toXML("d"), "<d>-0.0001</d>"},
+                          Case{kttl::Double(3.14159).toXML("d", 2), "<d>3.14</d>"},
+                          Case{kttl::Double(2).toXML("d", -3), "<d>2</d>"},
+                          Case{kttl::Double(1.5).toXML("d", 6), "<d>1.500000</d>"},
+                          Case{kttl::Double(1).toXML(nullptr, 3), ""}}) {
+        EXPECT_EQ(c.got, c.xml);
     }
-    EXPECT_EQ(kttl::Double(3.14159).toXML("d", 2), "<d>3.14</d>");
-    EXPECT_EQ(kttl::Double(2).toXML("d", 0), "<d>2</d>");
-    EXPECT_EQ(kttl::Double(2).toXML("d", -3), "<d>2</d>");
-    EXPECT_EQ(kttl::Double(1.5).toXML("d", 6), "<d>1.500000</d>");
-    EXPECT_EQ(kttl::Double(1).toXML(nullptr, 3), "");
-
-    for (double v : {0.0, -1e300, 4.9e-324, 123.456, std::numeric_limits<double>::infinity()}) {
+    for (double v : {-1e300, 4.9e-324, std::numeric_limits<double>::infinity()}) {
         kttl::Double a(v), b(9);
-        readAll(b, binOf(a));
+        EXPECT_EQ(readBin(b, binOf(a)), 8u);
         EXPECT_EQ(b.get(), v);
     }
     kttl::Double r(9);
     ASSERT_TRUE(r.fromXML("<d> 2.5e3 </d>"));
-    EXPECT_EQ(r, 2500.0);
     EXPECT_FALSE(r.fromXML("<d>2.5x</d>"));
     EXPECT_FALSE(r.fromXML("<d/>"));
-    EXPECT_EQ(r, 2500.0);
     EXPECT_TRUE(fromBinRefused(r, {1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(r, 2500.0);
 }
@@ -75,28 +75,23 @@ TEST(UUID, GenerationTextAndBinaryForms) {
     kttl::UUID nil;
     EXPECT_FALSE(nil.isValid());
     EXPECT_EQ(nil.toString(), "00000000-0000-0000-0000-000000000000");
-    EXPECT_EQ(nil.getTypeId(), 507);
-    EXPECT_EQ(nil.getTypeName(), "UUID");
-
     kttl::UUID a = kttl::UUID::generate(), b = kttl::UUID::generate(), t = kttl::UUID::generateTime();
-    EXPECT_TRUE(a.isValid());
-    EXPECT_TRUE(t.isValid());
     EXPECT_NE(a, b);
     EXPECT_EQ(a.bytes()[6] >> 4, 4);  // random version
     EXPECT_EQ(t.bytes()[6] >> 4, 1);  // time-based version
 
     const unsigned char raw[16] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
                                    0x88, 0x99, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff};
-    kttl::UUID u(raw);
-    EXPECT_EQ(u.toString(), "00112233-4455-6677-8899-aabbccddeeff");
+    const kttl::UUID u(raw);
     EXPECT_EQ(u.toXML("id"), "<id>00112233-4455-6677-8899-aabbccddeeff</id>");
     EXPECT_EQ(binOf(u), Bytes(raw, raw + 16));
-    kttl::UUID back;
-    readAll(back, binOf(u));
-    EXPECT_EQ(back, u);
     kttl::UUID x;
+    EXPECT_EQ(readBin(x, binOf(u)), 16u);
+    EXPECT_EQ(x, u);
+    x.clear();
     ASSERT_TRUE(x.fromXML(u.toXML().c_str()));
     EXPECT_EQ(x, u);
+    x.clear();
     ASSERT_TRUE(x.fromString(" 00112233-4455-6677-8899-AABBCCDDEEFF\n"));
     EXPECT_EQ(x, u);
     EXPECT_TRUE(fromBinRefused(x, Bytes(15, 0)));
@@ -106,11 +101,9 @@ TEST(UUID, MalformedTextIsRefusedAndValueKept) {
     const char* bad[] = {
         "00112233-4455-6677-8899-aabbccddeefg",   // non-hex last digit of the last group
         "00112233-4455-6677-8899-aabbccgdeeff",   // non-hex inside the last group
-        "00112233-4455-6677-8899-gabbccddeeff",   // non-hex first digit of the last group
         "00112233-4455-6677-8899-aabbccddeef",    // short
         "00112233-4455-6677-8899-aabbccddeeff0",  // long
         "0011223344556677-8899-aabb-ccddeeff",    // dashes misplaced
-        "00112233+4455-6677-8899-aabbccddeeff",
         "0x112233-4455-6677-8899-aabbccddeeff",   // scanf would take the 0x prefix
         "",
     };
@@ -118,33 +111,28 @@ TEST(UUID, MalformedTextIsRefusedAndValueKept) {
     for (const char* text : bad) {
         kttl::UUID u(raw);
         EXPECT_FALSE(u.fromString(text)) << text;
-        EXPECT_EQ(u, kttl::UUID(raw)) << text;
         EXPECT_FALSE(u.fromXML((std::string("<u>") + text + "</u>").c_str())) << text;
+        EXPECT_EQ(u, kttl::UUID(raw)) << text;
     }
-    kttl::UUID u;
-    EXPECT_FALSE(u.fromString(nullptr));
+    EXPECT_FALSE(kttl::UUID().fromString(nullptr));
 }
 
 TEST(Buffer, BinaryAndHexXmlFormsAndHostileLength) {
-    kttl::Buffer b("\x01\xAB", 2);
-    EXPECT_EQ(b.getTypeId(), 506);
+    const kttl::Buffer b("\x01\xAB", 2);
     EXPECT_EQ(binOf(b), (Bytes{2, 0, 0, 0, 0x01, 0xAB}));
     EXPECT_EQ(b.toXML("b"), "<b>01ab</b>");
     EXPECT_EQ(kttl::Buffer().toXML("b"), "<b/>");
-    kttl::Buffer r;
-    readAll(r, binOf(b));
-    EXPECT_EQ(r, b);
     kttl::Buffer x;
-    ASSERT_TRUE(x.fromXML("<b>01AB</b>"));
+    EXPECT_EQ(readBin(x, binOf(b)), 6u);
     EXPECT_EQ(x, b);
     ASSERT_TRUE(x.fromXML("<b/>"));
     EXPECT_TRUE(x.empty());
+    ASSERT_TRUE(x.fromXML("<b>01AB</b>"));
     EXPECT_FALSE(x.fromXML("<b>0</b>"));
     EXPECT_FALSE(x.fromXML("<b>zz</b>"));
-
-    kttl::Buffer keep("k", 1);
+    EXPECT_EQ(x, b);
     for (const Bytes& in : {Bytes{3, 0, 0, 0, 1, 2}, Bytes{0xFF, 0xFF, 0xFF, 0xFF, 1}, Bytes{0, 0, 0}}) {
-        EXPECT_TRUE(fromBinRefused(keep, in));
-        EXPECT_EQ(keep, kttl::Buffer("k", 1));
+        EXPECT_TRUE(fromBinRefused(x, in));
+        EXPECT_EQ(x, b);
     }
 }

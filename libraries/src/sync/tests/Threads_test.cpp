@@ -1,71 +1,45 @@
 // Basic, simple, worker and timer threads run for real; every wait is bounded.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
-#include <stdexcept>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "kt_tick.h"
-#include "kttl_Exception.h"
+#include "../../misc/tests/TestBytes.h"
+#include "SyncTestUtil.h"
 #include "ktst_BasicThread.h"
 #include "ktst_Event.h"
 #include "ktst_SimpleThread.h"
 #include "ktst_TimerThread.h"
-#include "ktst_Wait.h"
 #include "ktst_WorkerThread.h"
 #include "ktst_WorkerThreadEx.h"
 
 using kttl::ElapsedTime;
 using ktst::Event;
 
-constexpr uint32_t kLongMs = 10000;
-const ElapsedTime kLong(kLongMs);
-
 namespace {
 
-// Runs until asked to stop; counts how many bodies ever ran.
-class StoppableThread : public ktst::SimpleThread {
+// Thread i of N records i and waits at a gate (or for the stop event); with `fail` set the body
+// throws instead: 1 a standard exception, 2 anything else.
+template <unsigned N>
+class GateThread : public ktst::BasicThread<N> {
 public:
-    ~StoppableThread() override { stop(kLong); }
-    void process() override {
-        ++runs;
-        started.signal();
-        m_stop.wait(kLongMs * 3);
-    }
-    std::atomic<int> runs{0};
-    Event started{false, false};
-};
-
-class ThrowingThread : public ktst::SimpleThread {
-public:
-    ~ThrowingThread() override { stop(kLong); }
-    void process() override {
-        if (unknown) throw 42;
-        throw std::runtime_error("body failed");
-    }
-    bool unknown = false;
-};
-
-// Three bodies held at a gate until released.
-class TripleThread : public ktst::BasicThread<3> {
-public:
-    ~TripleThread() override { stop(kLong); }
+    ~GateThread() override { this->stop(kLong); }
     void process(int index) override {
-        {
-            std::lock_guard<std::mutex> lock(m);
-            seen.push_back(index);
-        }
+        if (fail == 1) throw std::runtime_error("body failed");
+        if (fail == 2) throw 42;
+        seen |= 1u << index;
         ++arrived;
-        gate.wait(kLongMs);
+        size_t which = 0;
+        ktst::Wait({&gate, &this->m_stop}, kLongMs * 3, which);
     }
-    std::mutex m;
-    std::vector<int> seen;
+    std::atomic<unsigned> seen{0};
     std::atomic<int> arrived{0};
     Event gate{true, false};
+    int fail = 0;
 };
 
 // Ignores the stop event and sleeps in a cancellation point.
@@ -75,12 +49,7 @@ public:
     void process() override {
         inside.signal();
         Event never(true, false);
-        for (;;) {
-            if (blockInEvent)
-                never.wait(ktst::WAIT_INFINITE);
-            else
-                ktst::Wait(60000);
-        }
+        for (;;) blockInEvent ? (void)never.wait(ktst::WAIT_INFINITE) : ktst::Wait(60000);
     }
     Event inside{true, false};
     bool blockInEvent = false;
@@ -89,55 +58,41 @@ public:
 }  // namespace
 
 TEST(BasicThread, StartRunsOnceStartingARunningThreadFailsAndStopEndsIt) {
-    StoppableThread t;
-    EXPECT_FALSE(t.isRunning());
-    ASSERT_TRUE(t.start());
-    ASSERT_TRUE(t.started.wait(kLongMs));
-    EXPECT_TRUE(t.isRunning());
-    EXPECT_FALSE(t.start());  // already running: no second thread
-    EXPECT_TRUE(t.stop(kLong));
-    EXPECT_FALSE(t.isRunning());
-    EXPECT_EQ(t.runs, 1);
-
-    // A finished thread can be started again.
-    ASSERT_TRUE(t.start());
-    ASSERT_TRUE(t.started.wait(kLongMs));
-    EXPECT_TRUE(t.stop(kLong));
-    EXPECT_EQ(t.runs, 2);
+    GateThread<1> t;
+    for (int round = 1; round <= 2; ++round) {  // a finished thread can be started again
+        ASSERT_TRUE(t.start());
+        ASSERT_TRUE(eventually([&] { return t.arrived == round; }));
+        EXPECT_TRUE(t.isRunning());
+        EXPECT_FALSE(t.start());  // already running: no second thread
+        EXPECT_TRUE(t.stop(kLong));
+        EXPECT_FALSE(t.isRunning());
+    }
+    EXPECT_EQ(t.arrived, 2);
     EXPECT_TRUE(t.stop(ElapsedTime(0)));  // stopping a stopped thread is harmless
+
+    // Several bodies: the finished event waits for the last of them.
+    GateThread<3> three;
+    ASSERT_TRUE(three.start());
+    ASSERT_TRUE(eventually([&] { return three.arrived == 3; }));
+    EXPECT_EQ(three.seen, 0b111u);
+    EXPECT_TRUE(three.isRunning());
+    three.gate.signal();
+    EXPECT_TRUE(three.getFinishedEvent().wait(kLongMs));
 }
 
 TEST(BasicThread, ExceptionsEscapingTheBodyAreReportedAndTheThreadFinishes) {
-    for (bool unknown : {false, true}) {
-        ThrowingThread t;
-        t.unknown = unknown;
+    for (int fail : {1, 2}) {
+        GateThread<1> t;
+        t.fail = fail;
         testing::internal::CaptureStderr();
         ASSERT_TRUE(t.start());
         EXPECT_TRUE(t.getFinishedEvent().wait(kLongMs));
         const std::string err = testing::internal::GetCapturedStderr();
-        if (unknown)
-            EXPECT_NE(err.find("Caught unknown exception in ktst::BasicThread."), std::string::npos) << err;
-        else
-            EXPECT_NE(err.find("Caught exception in ktst::BasicThread: body failed"), std::string::npos) << err;
-        EXPECT_FALSE(t.isRunning());
+        EXPECT_NE(err.find(fail == 1 ? "Caught exception in ktst::BasicThread: body failed"
+                                     : "Caught unknown exception in ktst::BasicThread."),
+                  std::string::npos)
+            << err;
     }
-}
-
-TEST(BasicThread, SeveralBodiesRunAndFinishedWaitsForTheLast) {
-    TripleThread t;
-    ASSERT_TRUE(t.start());
-    const uint32_t start = kt_tickcount();
-    while (t.arrived < 3 && kt_tickcount() - start < kLongMs) ktst::Wait(1);
-    ASSERT_EQ(t.arrived, 3);
-    EXPECT_TRUE(t.isRunning());
-    {
-        std::lock_guard<std::mutex> lock(t.m);
-        std::vector<int> seen = t.seen;
-        std::sort(seen.begin(), seen.end());
-        EXPECT_EQ(seen, (std::vector<int>{0, 1, 2}));
-    }
-    t.gate.signal();
-    EXPECT_TRUE(t.getFinishedEvent().wait(kLongMs));
 }
 
 TEST(BasicThread, AThreadThatIgnoresStopIsCancelledAtTheTimeOut) {
@@ -156,9 +111,8 @@ TEST(BasicThread, AThreadThatIgnoresStopIsCancelledAtTheTimeOut) {
     }
 }
 
-TEST(TimeOutConversion, NegativeIsZeroAndAllOnesOrMoreIsUnlimited) {
+TEST(BasicThread, TimeOutConversionTakesNegativeAsZeroAndAllOnesOrMoreAsUnlimited) {
     EXPECT_EQ(ktst::toWaitMs(ElapsedTime(-5)), 0u);
-    EXPECT_EQ(ktst::toWaitMs(ElapsedTime(1500)), 1500u);
     EXPECT_EQ(ktst::toWaitMs(ElapsedTime(0xFFFFFFFEll)), 0xFFFFFFFEu);
     EXPECT_EQ(ktst::toWaitMs(ElapsedTime(0xFFFFFFFFll)), ktst::WAIT_INFINITE);
     EXPECT_EQ(ktst::toWaitMs(ElapsedTime(1ll << 40)), ktst::WAIT_INFINITE);
@@ -180,10 +134,7 @@ public:
         return allowStart;
     }
     void onStop(const ElapsedTime&) override { note("stop"); }
-    void onTimeOut() override {
-        ++timeOuts;
-        timedOut.signal();
-    }
+    void onTimeOut() override { ++timeOuts; }
     int onEvent(unsigned char index) override {
         const int run = ++runs;
         if (index == 1 && holdSlot1) {
@@ -192,32 +143,34 @@ public:
         }
         return 100 * index + run;
     }
-
-    std::vector<std::string> hooks() {
+    std::string hooks() {
         std::lock_guard<std::mutex> lock(m);
         return log;
     }
 
     bool allowStart = true;
     bool holdSlot1 = false;
-    std::atomic<int> runs{0};
-    std::atomic<int> timeOuts{0};
-    Event timedOut{false, false};
-    Event inSlot1{true, false};
-    Event release{true, false};
+    std::atomic<int> runs{0}, timeOuts{0};
+    Event inSlot1{true, false}, release{true, false};
 
 private:
     void note(const char* what) {
         std::lock_guard<std::mutex> lock(m);
-        log.push_back(what);
+        log += what;
+        log += ' ';
     }
     std::mutex m;
-    std::vector<std::string> log;
+    std::string log;
 };
 
 }  // namespace
 
 TEST(WorkerThreadEx, RequestsRunOnTheWorkerAndHandBackTheirResult) {
+    RecordingWorker refused;
+    refused.allowStart = false;
+    EXPECT_FALSE(refused.start());
+    EXPECT_FALSE(refused.isRunning());
+
     RecordingWorker w;
     ASSERT_TRUE(w.start());
     int result = -1;
@@ -225,46 +178,25 @@ TEST(WorkerThreadEx, RequestsRunOnTheWorkerAndHandBackTheirResult) {
     EXPECT_EQ(result, 1);
     ASSERT_TRUE(w.setEvent(1, kLongMs, &result));
     EXPECT_EQ(result, 102);
-    EXPECT_TRUE(w.setEvent(0, kLongMs, nullptr));
-    EXPECT_EQ(w.runs, 3);
     EXPECT_TRUE(w.stop(kLong));
-    EXPECT_EQ(w.hooks(), (std::vector<std::string>{"start", "init", "stop", "deinit"}));
+    EXPECT_EQ(w.hooks(), "start init stop deinit ");
+
+    RecordingWorker idle(5);  // a wait that times out calls onTimeOut
+    ASSERT_TRUE(idle.start());
+    EXPECT_TRUE(eventually([&] { return idle.timeOuts >= 2; }));
 }
 
 TEST(WorkerThreadEx, BadIndexThrowsAndAStoppedWorkerRefusesAtOnce) {
     RecordingWorker w;
-    try {
-        w.setEvent(2, 0, nullptr);
-        FAIL() << "no exception";
-    } catch (const kttl::Exception& e) {
-        EXPECT_NE(std::string(e.what()).find("ktst::WorkerThreadEx::setEvent - not a valid event."), std::string::npos)
-            << e.what();
-    }
-    // Never started: refused without waiting out the 60 s.
-    uint32_t start = kt_tickcount();
-    EXPECT_FALSE(w.setEvent(0, 60000, nullptr));
-    EXPECT_LT(kt_tickcount() - start, 5000u);
-
+    expectThrowMessage([&] { w.setEvent(2, 0, nullptr); }, "sync/ktst_WorkerThreadEx",
+                       "ktst::WorkerThreadEx::setEvent - not a valid event.");
+    // Never started, then stopped: refused without waiting out the 60 s.
+    EXPECT_LT(elapsedMs([&] { EXPECT_FALSE(w.setEvent(0, 60000, nullptr)); }), 5000u);
     ASSERT_TRUE(w.start());
     ASSERT_TRUE(w.stop(kLong));
-    start = kt_tickcount();
-    EXPECT_FALSE(w.setEvent(1, 60000, nullptr));
-    EXPECT_LT(kt_tickcount() - start, 5000u);
+    EXPECT_LT(elapsedMs([&] { EXPECT_FALSE(w.setEvent(1, 60000, nullptr)); }), 5000u);
     EXPECT_FALSE(w.postEvent(0));
     EXPECT_EQ(w.runs, 0);
-}
-
-TEST(WorkerThreadEx, RefusedStartLeavesItStoppedAndIdleWaitsCallOnTimeOut) {
-    RecordingWorker refused;
-    refused.allowStart = false;
-    EXPECT_FALSE(refused.start());
-    EXPECT_FALSE(refused.isRunning());
-
-    RecordingWorker w(5);
-    ASSERT_TRUE(w.start());
-    ASSERT_TRUE(w.timedOut.wait(kLongMs));
-    ASSERT_TRUE(w.timedOut.wait(kLongMs));
-    EXPECT_GE(w.timeOuts, 2);
 }
 
 TEST(WorkerThreadEx, TheCallerWaitingForABusySlotGivesUpAtItsTimeOut) {
@@ -319,63 +251,49 @@ TEST(WorkerThreadEx, TheThreadEndingBeforeTheAnswerReleasesTheCaller) {
     std::thread holder([&] { w.setEvent(1, kLongMs, nullptr); });
     ASSERT_TRUE(w.inSlot1.wait(kLongMs));
     std::atomic<bool> answered{true};
+    std::atomic<uint32_t> waited{0};
     Event asking(true, false);
     std::thread caller([&] {
         asking.signal();
-        answered = w.setEvent(0, kLongMs, nullptr);
+        waited = elapsedMs([&] { answered = w.setEvent(0, kLongMs, nullptr); });
     });
     ASSERT_TRUE(asking.wait(kLongMs));
     // Gives the caller's request time to be pending; refused outright once stopping, the result
     // is the same.
     ktst::Wait(20);
     std::thread stopper([&] { w.stop(kLong); });
-    const uint32_t start = kt_tickcount();
-    while (!w.isStopping() && kt_tickcount() - start < kLongMs) ktst::Wait(1);
+    EXPECT_TRUE(eventually([&] { return w.isStopping(); }));
     w.release.signal();
     stopper.join();
     caller.join();
     holder.join();
     EXPECT_FALSE(answered);
+    EXPECT_LT(waited, kLongMs / 2);  // released by the thread's end, not by its own time-out
     EXPECT_FALSE(w.isRunning());
 }
 
-namespace {
-
-class TimedWorker : public ktst::WorkerThread {
-public:
-    ~TimedWorker() override { stop(kLong); }
-    void onTimer() override {
-        if (++ticks == 3) thirdTick.signal();
-    }
-    void onNewEvent() override { ++news; }
-    std::atomic<int> ticks{0};
-    std::atomic<int> news{0};
-    Event thirdTick{true, false};
-};
-
-}  // namespace
-
 TEST(WorkerThread, RequestZeroIsNewEventAndTheTimerDrivesOnTimer) {
-    TimedWorker w;
+    struct TimedWorker : ktst::WorkerThread {
+        ~TimedWorker() override { stop(kLong); }
+        void onTimer() override { ++ticks; }
+        void onNewEvent() override { ++news; }
+        std::atomic<int> ticks{0}, news{0};
+    } w;
     w.setTimer(5);
     ASSERT_TRUE(w.start());
     EXPECT_TRUE(w.setEvent(0, kLongMs, nullptr));
     EXPECT_EQ(w.news, 1);
-    EXPECT_TRUE(w.thirdTick.wait(kLongMs));
+    EXPECT_TRUE(eventually([&] { return w.ticks >= 3; }));
     EXPECT_TRUE(w.stop(kLong));
     const int ticks = w.ticks;
     ktst::Wait(30);
     EXPECT_EQ(w.ticks, ticks);  // the timer stopped with the worker
-}
 
-TEST(TimerThread, TicksEveryPeriodUntilStoppedAndRefusesAZeroPeriod) {
     Event tick(false, false);
     ktst::TimerThread timer(5, tick);
     ASSERT_TRUE(timer.start());
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(tick.wait(kLongMs));
     EXPECT_TRUE(timer.stop(kLong));
-
     ktst::TimerThread never(0);
     EXPECT_FALSE(never.start());
-    EXPECT_FALSE(never.isRunning());
 }
