@@ -76,6 +76,7 @@ int kt_background_compare_bgr(kt_background* model, const kt_image* image, const
             out[i] = 0;
             continue;
         }
+        kt_distribution_prefetch<0>(d0, d1, d2, i, pixels);
         const uint32_t lr = kt_distribution_likelihood(&d2[i], in[2]);
         const uint32_t lg = kt_distribution_likelihood(&d1[i], in[1]);
         const uint32_t lb = kt_distribution_likelihood(&d0[i], in[0]);

@@ -12,7 +12,8 @@
 
 namespace {
 
-/* Degrees per radian, as the orientation has always been computed. */
+/* Degrees per radian and a full turn, in single precision like the rest of the model's floating point:
+ * orientations are truncated to whole degrees, so the rounding of these decides the boundaries. */
 const float kDegreesPerRadian = 57.29578f;
 const float kTwoPi = 6.2831855f;
 

@@ -27,6 +27,7 @@ void update_colour(kt_background* model, const unsigned char* in, const unsigned
     kt_distribution* d1 = model->dist1;
     kt_distribution* d2 = model->dist2;
     for (uint32_t i = 0; i < pixels; ++i, in += 4) {
+        kt_distribution_prefetch<1>(d0, d1, d2, i, pixels);
         if (gate[i] == 0) continue;
         kt_distribution_update(&d2[i], in[2]);
         kt_distribution_update(&d1[i], in[1]);

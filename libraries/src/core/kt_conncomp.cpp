@@ -1,17 +1,12 @@
 #include "kt_conncomp.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "kt_alloc.h"
+#include "kt_detection_report.h"
 
 namespace {
-
-void report(const char* text) {
-    std::printf("%s\n", text);
-    std::fflush(stdout);
-}
 
 // One run of inside kernel cells in one kernel row: columns [first, last) of kernel row `row`.
 struct Span {
@@ -93,7 +88,7 @@ int kt_conncomp_init(uint32_t initial_capacity, kt_conncomp* state) {
     std::memset(state, 0, sizeof(*state));
     kt_graph* graph = static_cast<kt_graph*>(kt_calloc(1, sizeof(kt_graph)));
     if (!graph) {
-        report("kt_conncomp_init(...) - Unable to allocate memory for g_pGraph.");
+        kt_detection_report("kt_conncomp_init(...) - Unable to allocate memory for g_pGraph.");
         return 0;
     }
     if (!kt_init_graph(graph, initial_capacity)) {
@@ -137,14 +132,14 @@ int kt_label_image(const kt_image* mask, uint32_t threshold, kt_conncomp* state,
         state->label_count = 0;
         state->labels = static_cast<uint32_t*>(kt_calloc(entries, sizeof(uint32_t)));
         if (!state->labels) {
-            report("kt_label_image(...) - Unable to allocate memory for g_pLabelImg.");
+            kt_detection_report("kt_label_image(...) - Unable to allocate memory for g_pLabelImg.");
             return 0;
         }
         state->label_count = entries;
     }
     const uint32_t span_count = build_window(kernel, state);
     if (span_count == UINT32_MAX) {
-        report("kt_label_image(...) - Unable to allocate memory for g_pLabelImg.");
+        kt_detection_report("kt_label_image(...) - Unable to allocate memory for g_pLabelImg.");
         return 0;
     }
     const Span* spans = reinterpret_cast<const Span*>(state->window);
@@ -223,11 +218,11 @@ int kt_conncomp_process(const kt_image* mask, uint32_t threshold, kt_conncomp* s
     if (!kt_label_image(mask, threshold, state, kernel)) {
         *head = nullptr;
         *count = 0;
-        report("kt_conncomp_process(...) - Unable to label image.");
+        kt_detection_report("kt_conncomp_process(...) - Unable to label image.");
         return 0;
     }
     if (!kt_resolve_graph(state->graph, head, count)) {
-        report("kt_conncomp_process(...) - Unable to resolve graph.");
+        kt_detection_report("kt_conncomp_process(...) - Unable to resolve graph.");
         return 0;
     }
     return 1;

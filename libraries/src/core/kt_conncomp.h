@@ -22,8 +22,9 @@ typedef struct kt_conncomp {
     kt_graph* graph;      /* heap graph of the provisional labels; owned */
     uint32_t* labels;     /* ring of provisional labels, KT_NO_LABEL = none; owned */
     uint32_t label_count; /* entries in labels */
-    uint32_t* window;     /* the kernel's causal inside cells as (row, column) pairs, scan order; owned */
-    uint32_t window_capacity; /* pairs allocated in window */
+    uint32_t* window;     /* runs of the kernel's causal inside cells as (row, first column, end
+                             column) triples in scan order; owned */
+    uint32_t window_capacity; /* triples allocated in window */
 } kt_conncomp;
 
 /* Sets up a zeroed or deinitialised state with a graph of initial_capacity labels and no label buffer.
@@ -41,9 +42,9 @@ void kt_conncomp_deinit(kt_conncomp* state);
  * row left of it and of the half_height rows above, placed with the kernel centre on the pixel; only
  * inside cells holding a label count. The pixel takes one of those labels and every other label
  * found there is recorded as touching it, so a pixel that bridges several partial blobs joins them
- * all (which label a pixel takes does not change the blobs). A pixel without any gets a new label. Each label's box grows
- * over its pixels. The groups are therefore exactly the sets of foreground pixels chained by the
- * element. Needs a one-channel mask whose size is width x height and a valid kernel.
+ * all (which label a pixel takes does not change the blobs). A pixel without any gets a new label.
+ * Each label's box grows over its pixels. The groups are therefore exactly the sets of foreground
+ * pixels chained by the element. Needs a one-channel mask whose size is width x height and a valid kernel.
  * Returns 1; 0 for bad arguments, when the label buffer cannot be allocated (prints
  * "kt_label_image(...) - Unable to allocate memory for g_pLabelImg."), or when the graph cannot grow
  * (kt_add_vertex prints why; the labelling is abandoned rather than lose a pixel). */

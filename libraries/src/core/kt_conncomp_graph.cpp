@@ -1,17 +1,12 @@
 #include "kt_conncomp_graph.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "kt_alloc.h"
+#include "kt_detection_report.h"
 
 namespace {
-
-void report(const char* text) {
-    std::printf("%s\n", text);
-    std::fflush(stdout);
-}
 
 // Grows box a to the union of a and b in the inclusive convention (right = x + width).
 void unite_boxes(kt_vertex* a, const kt_vertex* b) {
@@ -43,13 +38,13 @@ int kt_init_graph(kt_graph* graph, uint32_t capacity) {
     std::memset(graph, 0, sizeof(*graph));
     kt_vertex* vertices = static_cast<kt_vertex*>(kt_calloc(capacity, sizeof(kt_vertex)));
     if (!vertices) {
-        report("kt_init_graph(...) - Unable to allocate memory for new vertices.");
+        kt_detection_report("kt_init_graph(...) - Unable to allocate memory for new vertices.");
         return 0;
     }
     uint32_t* edges = static_cast<uint32_t*>(kt_calloc(capacity, sizeof(uint32_t)));
     if (!edges) {
         std::free(vertices);
-        report("kt_init_graph(...) - Unable to allocate memory for new edges.");
+        kt_detection_report("kt_init_graph(...) - Unable to allocate memory for new edges.");
         return 0;
     }
     graph->vertices = vertices;
@@ -66,19 +61,19 @@ uint32_t kt_add_vertex(kt_graph* graph, const kt_vertex* box) {
         // Doubling keeps the amortised cost per label constant; refuse before the capacity or the
         // byte counts would wrap on a 32-bit size_t.
         if (graph->capacity > 0x7FFFFFFFu) {
-            report("kt_add_vertex(...) - Unable to allocate memory for new vertices.");
+            kt_detection_report("kt_add_vertex(...) - Unable to allocate memory for new vertices.");
             return KT_NO_VERTEX;
         }
         uint32_t capacity = graph->capacity * 2;
         kt_vertex* vertices = static_cast<kt_vertex*>(kt_calloc(capacity, sizeof(kt_vertex)));
         if (!vertices) {
-            report("kt_add_vertex(...) - Unable to allocate memory for new vertices.");
+            kt_detection_report("kt_add_vertex(...) - Unable to allocate memory for new vertices.");
             return KT_NO_VERTEX;
         }
         uint32_t* edges = static_cast<uint32_t*>(kt_calloc(capacity, sizeof(uint32_t)));
         if (!edges) {
             std::free(vertices);
-            report("kt_add_vertex(...) - Unable to allocate memory for new edges.");
+            kt_detection_report("kt_add_vertex(...) - Unable to allocate memory for new edges.");
             return KT_NO_VERTEX;
         }
         std::memcpy(vertices, graph->vertices, sizeof(kt_vertex) * graph->count);
@@ -169,7 +164,7 @@ int kt_resolve_graph(kt_graph* graph, kt_vertex** head, uint32_t* count) {
         kt_vertex* node =
             kt_new_vertex(boxes[i].x, boxes[i].y, boxes[i].width, boxes[i].height, 1.0f);
         if (!node) {
-            report("kt_resolve_graph(...) - Unable to allocate memory for new vertex.");
+            kt_detection_report("kt_resolve_graph(...) - Unable to allocate memory for new vertex.");
             return 0;
         }
         *tail = node;

@@ -1,23 +1,30 @@
 #include "kt_detection.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "kt_alloc.h"
+#include "kt_detection_report.h"
 
 namespace {
-
-void report(const char* text) {
-    std::printf("%s\n", text);
-    std::fflush(stdout);
-}
 
 void free_heap_image(kt_image** image) {
     if (!*image) return;
     kt_free_image(*image);
     std::free(*image);
     *image = nullptr;
+}
+
+// Replaces *queue by an empty queue of length images, freeing the queued images and *spare. When the
+// new queue cannot be made, the old one and *spare are kept and 0 is returned.
+int replace_queue(kt_queue* queue, kt_image** spare, uint32_t length) {
+    kt_queue fresh;
+    std::memset(&fresh, 0, sizeof(fresh));
+    if (!kt_init_queue(&fresh, length)) return 0;
+    kt_deinit_queue(queue);
+    *queue = fresh;
+    free_heap_image(spare);
+    return 1;
 }
 
 }  // namespace
@@ -29,11 +36,11 @@ int kt_detection_init(float sensitivity, uint32_t kernel_width, uint32_t kernel_
     std::memset(detector, 0, sizeof(*detector));
     detector->sensitivity = sensitivity;
     if (!kt_conncomp_init(KT_DETECTION_GRAPH_CAPACITY, &detector->conncomp)) {
-        report("kt_detection_init(...) - Unable to initialize connected components.");
+        kt_detection_report("kt_detection_init(...) - Unable to initialize connected components.");
         return 0;
     }
     if (!kt_init_kernel(&detector->kernel, kernel_width, kernel_height, kernel_type)) {
-        report("kt_detection_init(...) - Unable to initialize kernel.");
+        kt_detection_report("kt_detection_init(...) - Unable to initialize kernel.");
         kt_conncomp_deinit(&detector->conncomp);
         std::memset(detector, 0, sizeof(*detector));
         return 0;
@@ -80,12 +87,7 @@ int kt_detection_reset(kt_detection* detector) {
 
 int kt_set_imageq_len(uint32_t n, kt_detection* detector) {
     if (!detector || !detector->initialized || n == 0) return 0;
-    kt_queue queue;
-    std::memset(&queue, 0, sizeof(queue));
-    if (!kt_init_queue(&queue, n)) return 0;
-    kt_deinit_queue(&detector->diff_queue);
-    detector->diff_queue = queue;
-    free_heap_image(&detector->spare_diff);
+    if (!replace_queue(&detector->diff_queue, &detector->spare_diff, n)) return 0;
     // The running sum must describe exactly the queued images, now none.
     if (detector->sum.data) std::memset(detector->sum.data, 0, detector->sum.size);
     if (detector->mask.data) std::memset(detector->mask.data, 0, detector->mask.size);
@@ -94,13 +96,7 @@ int kt_set_imageq_len(uint32_t n, kt_detection* detector) {
 
 int kt_set_skip_imageq_len(uint32_t k, kt_detection* detector) {
     if (!detector || !detector->initialized || k == 0) return 0;
-    kt_queue queue;
-    std::memset(&queue, 0, sizeof(queue));
-    if (!kt_init_queue(&queue, k)) return 0;
-    kt_deinit_queue(&detector->frame_queue);
-    detector->frame_queue = queue;
-    free_heap_image(&detector->prev_frame);
-    return 1;
+    return replace_queue(&detector->frame_queue, &detector->prev_frame, k);
 }
 
 uint32_t kt_get_imageq_len(const kt_detection* detector) {
@@ -134,7 +130,7 @@ kt_image* kt_get_image(kt_image* image, uint32_t width, uint32_t height, uint32_
     if (!image) {
         image = static_cast<kt_image*>(kt_calloc(1, sizeof(kt_image)));
         if (!image) {
-            report("kt_get_diff_image(...) - Unable to allocate memory for pImage.");
+            kt_detection_report("kt_get_diff_image(...) - Unable to allocate memory for pImage.");
             return nullptr;
         }
         created = true;
@@ -144,7 +140,7 @@ kt_image* kt_get_image(kt_image* image, uint32_t width, uint32_t height, uint32_
         return image;
     // A zero-sized shape has no buffer; treat it as a failure, since callers write into it.
     if (!kt_ensure_image(image, width, height, channels) || !image->data) {
-        report("kt_get_diff_image(...) - Unable to initialize pImage");
+        kt_detection_report("kt_get_diff_image(...) - Unable to initialize pImage");
         kt_free_image(image);
         if (created) std::free(image);
         return nullptr;

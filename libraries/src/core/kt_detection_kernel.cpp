@@ -1,10 +1,10 @@
 #include "kt_detection_kernel.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "kt_alloc.h"
+#include "kt_detection_report.h"
 #include "kt_ellipse.h"
 
 int kt_init_kernel(kt_kernel* kernel, uint32_t width, uint32_t height, uint32_t type) {
@@ -17,8 +17,7 @@ int kt_init_kernel(kt_kernel* kernel, uint32_t width, uint32_t height, uint32_t 
     uint16_t* cells = static_cast<uint16_t*>(kt_calloc(static_cast<size_t>(width) * height,
                                                        sizeof(uint16_t)));
     if (!cells) {
-        std::printf("kt_init_kernel(...) - Unable to allocate memory for pKernelBuf.\n");
-        std::fflush(stdout);
+        kt_detection_report("kt_init_kernel(...) - Unable to allocate memory for pKernelBuf.");
         return 0;
     }
     if (type == KT_KERNEL_ELLIPSE) {

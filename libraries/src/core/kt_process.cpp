@@ -5,12 +5,23 @@
 
 namespace {
 
-#if defined(__GNUC__)
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
 // Sixteen bytes per operation through the compiler's portable vector types (SSE2 on x86, NEON on ARM).
+// The lane arithmetic below reads byte k of a pixel as bits 8k.. of its word: little-endian only.
 typedef unsigned char u8x16 __attribute__((vector_size(16)));
+typedef uint16_t u16x8 __attribute__((vector_size(16)));
 typedef int32_t i32x4 __attribute__((vector_size(16)));
 typedef uint32_t u32x4 __attribute__((vector_size(16)));
+typedef uint64_t u64x2 __attribute__((vector_size(16)));
 #define KT_PROCESS_VECTORS 1
+
+// Lanes i, j, k, l of the eight lanes of a and b (four 32-bit lanes each); GCC and Clang spell it
+// differently.
+#if defined(__clang__)
+#define KT_SHUFFLE(a, b, i, j, k, l) __builtin_shufflevector(a, b, i, j, k, l)
+#else
+#define KT_SHUFFLE(a, b, i, j, k, l) __builtin_shuffle(a, b, i32x4{i, j, k, l})
+#endif
 
 template <class V>
 inline V load(const unsigned char* p) {
@@ -21,6 +32,42 @@ inline V load(const unsigned char* p) {
 template <class V>
 inline void store(unsigned char* p, V v) {
     std::memcpy(p, &v, sizeof(v));
+}
+
+inline u8x16 absolute_difference(u8x16 a, u8x16 b) {
+    const u8x16 a_above = reinterpret_cast<u8x16>(a > b);
+    return ((a - b) & a_above) | ((b - a) & ~a_above);
+}
+
+inline u8x16 maximum(u8x16 a, u8x16 b) { return a > b ? a : b; }
+
+inline bool any_set(u8x16 v) {
+    const u64x2 words = reinterpret_cast<u64x2>(v);
+    return (words[0] | words[1]) != 0;
+}
+
+// Lane k all ones when pixel k of four, given as byte differences, has a colour energy (squared
+// differences of bytes 0..2) above limit. Squares of bytes fit 16 bits; their sum needs 32.
+inline i32x4 moved_pixels(u8x16 difference, i32x4 limit) {
+    const u16x8 words = reinterpret_cast<u16x8>(difference);
+    const u16x8 even = words & 0xFF, odd = words >> 8;
+    const u32x4 blue_red = reinterpret_cast<u32x4>(even * even);   // byte 0 low half, byte 2 high
+    const u32x4 green = reinterpret_cast<u32x4>(odd * odd) & 0xFFFFu;  // byte 1; byte 3 dropped
+    const u32x4 energy = (blue_red & 0xFFFFu) + (blue_red >> 16) + green;
+    return reinterpret_cast<i32x4>(energy) > limit;
+}
+
+// Sixteen pixels' motion bytes from four masks of four pixels each (mask q holds pixels 4q..4q+3):
+// a 4x4 transpose puts pixel 4j + q in lane j of row q, so byte q of lane j is pixel 4j + q.
+inline u8x16 pack_masks(i32x4 m0, i32x4 m1, i32x4 m2, i32x4 m3) {
+    const i32x4 t0 = KT_SHUFFLE(m0, m1, 0, 4, 1, 5), t1 = KT_SHUFFLE(m0, m1, 2, 6, 3, 7);
+    const i32x4 t2 = KT_SHUFFLE(m2, m3, 0, 4, 1, 5), t3 = KT_SHUFFLE(m2, m3, 2, 6, 3, 7);
+    const u32x4 r0 = reinterpret_cast<u32x4>(KT_SHUFFLE(t0, t2, 0, 1, 4, 5));
+    const u32x4 r1 = reinterpret_cast<u32x4>(KT_SHUFFLE(t0, t2, 2, 3, 6, 7));
+    const u32x4 r2 = reinterpret_cast<u32x4>(KT_SHUFFLE(t1, t3, 0, 1, 4, 5));
+    const u32x4 r3 = reinterpret_cast<u32x4>(KT_SHUFFLE(t1, t3, 2, 3, 6, 7));
+    return reinterpret_cast<u8x16>((r0 & 0xFFu) | (r1 & 0xFF00u) | (r2 & 0xFF0000u) |
+                                   (r3 & 0xFF000000u));
 }
 #endif
 
@@ -36,9 +83,7 @@ void change_and_copy(unsigned char* previous, const unsigned char* current, unsi
         const u8x16 vv = u8x16{} + value;
         for (; i + 16 <= pixels; i += 16) {
             const u8x16 a = load<u8x16>(previous + i), b = load<u8x16>(current + i);
-            const u8x16 a_above = reinterpret_cast<u8x16>(a > b);
-            const u8x16 d = ((a - b) & a_above) | ((b - a) & ~a_above);
-            store(out + i, reinterpret_cast<u8x16>(d > tv) & vv);
+            store(out + i, reinterpret_cast<u8x16>(absolute_difference(a, b) > tv) & vv);
             store(previous + i, b);
         }
 #endif
@@ -54,21 +99,28 @@ void change_and_copy(unsigned char* previous, const unsigned char* current, unsi
     const uint64_t limit64 = static_cast<uint64_t>(threshold) * threshold;
     const int32_t limit = limit64 > 195075u ? 195075 : static_cast<int32_t>(limit64);
 #ifdef KT_PROCESS_VECTORS
-    // Four pixels per step, one 32-bit lane each.
-    const u32x4 low = u32x4{} + 0xFFu;
+    // Sixteen pixels per step. Where no colour byte differs by more than `quiet` (3 quiet^2 <=
+    // limit) no pixel can exceed the limit, which settles a still scene without any squaring.
+    uint32_t quiet = 0;
+    while (quiet < 255 && 3 * (quiet + 1) * (quiet + 1) <= static_cast<uint32_t>(limit)) ++quiet;
+    const u8x16 quiet_v = u8x16{} + static_cast<unsigned char>(quiet);
+    const u8x16 colour = reinterpret_cast<u8x16>(u32x4{} + 0x00FFFFFFu);
+    const u8x16 vv = u8x16{} + value;
     const i32x4 lv = i32x4{} + limit;
-    const u32x4 vv = u32x4{} + value;
-    for (; i + 4 <= pixels; i += 4) {
-        const u32x4 p = load<u32x4>(previous + 4 * i), c = load<u32x4>(current + 4 * i);
-        const i32x4 d0 = reinterpret_cast<i32x4>(p & low) - reinterpret_cast<i32x4>(c & low);
-        const i32x4 d1 = reinterpret_cast<i32x4>((p >> 8) & low) - reinterpret_cast<i32x4>((c >> 8) & low);
-        const i32x4 d2 =
-            reinterpret_cast<i32x4>((p >> 16) & low) - reinterpret_cast<i32x4>((c >> 16) & low);
-        const u32x4 moved = reinterpret_cast<u32x4>((d0 * d0 + d1 * d1 + d2 * d2) > lv) & vv;
-        // Lane k holds 0 or value in its low byte: gather the four low bytes into one word.
-        const uint32_t packed = moved[0] | (moved[1] << 8) | (moved[2] << 16) | (moved[3] << 24);
-        std::memcpy(out + i, &packed, 4);
-        store(previous + 4 * i, c);
+    for (; i + 16 <= pixels; i += 16) {
+        unsigned char* p = previous + 4 * i;
+        const unsigned char* c = current + 4 * i;
+        u8x16 d[4];
+        for (int q = 0; q < 4; ++q)
+            d[q] = absolute_difference(load<u8x16>(p + 16 * q), load<u8x16>(c + 16 * q));
+        std::memcpy(p, c, 64);
+        const u8x16 peak = maximum(maximum(d[0], d[1]), maximum(d[2], d[3])) & colour;
+        u8x16 motion = u8x16{};
+        if (any_set(reinterpret_cast<u8x16>(peak > quiet_v)))
+            motion = pack_masks(moved_pixels(d[0], lv), moved_pixels(d[1], lv),
+                                moved_pixels(d[2], lv), moved_pixels(d[3], lv)) &
+                     vv;
+        store(out + i, motion);
     }
 #endif
     for (; i < pixels; ++i) {

@@ -8,18 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "background_reference.h"
 #include "image_test_util.h"
 #include "kt_tick.h"
 
 namespace {
 
+using bgtest::Model;
 using kttest::Image;
-
-struct Model {
-    kt_background bg{};
-    Model(uint32_t w, uint32_t h, int32_t mode) { EXPECT_EQ(1, kt_background_init(&bg, w, h, mode)); }
-    ~Model() { kt_background_deinit(&bg); }
-};
 
 // Gray image with a vertical step between columns step - 1 and step: left `left`, right `right`.
 void step_image(Image& gray, uint32_t step, unsigned char left, unsigned char right) {
@@ -46,7 +42,7 @@ TEST(BackgroundEdges, LearningBlendingAndForgetting) {
     Model m(10, 8, KT_BG_MODE_GRAY);
     m.bg.track_edges = 1;
     Image gray(10, 8, 1), mask(10, 8, 1);
-    std::memset(mask.img.data, 255, mask.img.size);
+    mask.fill(255);
     step_image(gray, 5, 0, 200);
     const uint32_t before = kt_tickcount();
     ASSERT_EQ(1, kt_background_update(&m.bg, gray.get(), nullptr, mask.get()));
@@ -109,63 +105,51 @@ TEST(BackgroundEdges, GhostTest) {
     const uint32_t w = 12, h = 10;
     Model learnt(w, h, KT_BG_MODE_BGR), fresh(w, h, KT_BG_MODE_BGR);
     learnt.bg.track_edges = 1;
-    Image gray(w, h, 1), colour(w, h, 4), all(w, h, 1);
-    std::memset(all.img.data, 255, all.img.size);
+    Image gray(w, h, 1), reversed(w, h, 1), colour(w, h, 4), grey_colour(w, h, 4);
+    Image all(w, h, 1), half(w, h, 1);
+    all.fill(255);
+    for (uint32_t y = 0; y < 4; ++y)
+        for (uint32_t x = 0; x < w; ++x) half.at(x, y) = 255;
     step_image(gray, 6, 0, 200);
+    step_image(reversed, 6, 200, 0);
     kttest::fill_random(colour.get(), 3);  // busy colours: not a uniform region
+    grey_colour.fill(120);
     ASSERT_EQ(1, kt_background_update(&learnt.bg, gray.get(), colour.get(), all.get()));
 
-    const kt_bbox box{2, 1, 8, 8};  // crop interior rows 1..6 hold 12 edge pixels
-    float ratio = -1.0f;
-    ASSERT_EQ(1, kt_background_is_background(&learnt.bg, colour.get(), gray.get(), all.get(), &box,
-                                             0, 1, &ratio));
-    EXPECT_FLOAT_EQ(1.0f, ratio);
-    ASSERT_EQ(1, kt_background_is_background(&fresh.bg, colour.get(), gray.get(), all.get(), &box, 0,
-                                             1, &ratio));
-    EXPECT_FLOAT_EQ(0.0f, ratio);
-    // The same edges searched in a neighbourhood (radius 3: half 1) and only under the foreground.
-    ASSERT_EQ(1, kt_background_is_background(&learnt.bg, colour.get(), gray.get(), all.get(), &box,
-                                             3, 1, &ratio));
-    EXPECT_FLOAT_EQ(1.0f, ratio);
-    Image half(w, h, 1);
-    for (uint32_t y = 0; y < h; ++y)
-        for (uint32_t x = 0; x < w; ++x) half.at(x, y) = y < 4 ? 255 : 0;  // 6 edge pixels: too few
-    ASSERT_EQ(1, kt_background_is_background(&fresh.bg, colour.get(), gray.get(), half.get(), &box,
-                                             3, 1, &ratio));
-    EXPECT_FLOAT_EQ(1.0f, ratio);
-    // The reversed step does not match what was learnt.
-    Image reversed(w, h, 1);
-    step_image(reversed, 6, 200, 0);
-    ASSERT_EQ(1, kt_background_is_background(&learnt.bg, colour.get(), reversed.get(), all.get(),
-                                             &box, 1, 1, &ratio));
-    EXPECT_FLOAT_EQ(0.0f, ratio);
-
-    // A uniform bright region is background at once.
-    Image grey_colour(w, h, 4);
-    std::memset(grey_colour.img.data, 120, grey_colour.img.size);
-    ASSERT_EQ(1, kt_background_is_background(&fresh.bg, grey_colour.get(), gray.get(), all.get(), &box,
-                                             0, 1, &ratio));
-    EXPECT_FLOAT_EQ(1.0f, ratio);
-
-    ratio = -1.0f;
-    const kt_bbox too_wide{0, 0, 13, 4}, outside{6, 6, 8, 8}, narrow{2, 1, 6, 8};
-    EXPECT_EQ(0, kt_background_is_background(&learnt.bg, colour.get(), gray.get(), all.get(), &box,
-                                             4, 1, &ratio));  // 2r = 8 >= width 8
-    EXPECT_EQ(0, kt_background_is_background(&learnt.bg, colour.get(), gray.get(), all.get(),
-                                             &too_wide, 0, 1, &ratio));
-    EXPECT_EQ(0, kt_background_is_background(&learnt.bg, colour.get(), gray.get(), all.get(),
-                                             &outside, 0, 1, &ratio));
-    EXPECT_EQ(0, kt_background_is_background(&learnt.bg, colour.get(), gray.get(), nullptr, &narrow,
-                                             2, 1, &ratio));  // a radius of 2 or more needs the mask
-    EXPECT_EQ(0, kt_background_is_background(&learnt.bg, gray.get(), gray.get(), all.get(), &box, 0,
-                                             1, &ratio));
-    EXPECT_EQ(0, kt_background_is_background(&learnt.bg, colour.get(), colour.get(), all.get(), &box,
-                                             0, 1, &ratio));
-    EXPECT_EQ(0, kt_background_is_background(&learnt.bg, colour.get(), gray.get(), all.get(), nullptr,
-                                             0, 1, &ratio));
-    EXPECT_EQ(0, kt_background_is_background(&learnt.bg, colour.get(), gray.get(), all.get(), &box, 0,
-                                             1, nullptr));
-    EXPECT_FLOAT_EQ(-1.0f, ratio);
+    // The box's crop interior (rows 1..6) holds 12 edge pixels.
+    const kt_bbox box{2, 1, 8, 8}, too_wide{0, 0, 13, 4}, outside{6, 6, 8, 8}, narrow{2, 1, 6, 8};
+    const kt_background *L = &learnt.bg, *F = &fresh.bg;
+    const kt_image *C = colour.get(), *G = gray.get(), *A = all.get();
+    const struct {
+        const char* name;
+        const kt_background* model;
+        const kt_image *colour, *gray, *foreground;
+        const kt_bbox* box;
+        int32_t radius;
+        float expected;  // -1: refused, ratio untouched
+    } cases[] = {
+        {"learnt edges match at their pixel", L, C, G, A, &box, 0, 1},
+        {"an untrained model matches none", F, C, G, A, &box, 0, 0},
+        {"radius 3 searches one pixel around", L, C, G, A, &box, 3, 1},
+        {"6 edges under the foreground: too few", F, C, G, half.get(), &box, 3, 1},
+        {"the reversed step does not match", L, C, reversed.get(), A, &box, 1, 0},
+        {"uniform and bright: background at once", F, grey_colour.get(), G, A, &box, 0, 1},
+        {"2r = 8 reaches the width 8", L, C, G, A, &box, 4, -1},
+        {"box wider than the image", L, C, G, A, &too_wide, 0, -1},
+        {"box outside the image", L, C, G, A, &outside, 0, -1},
+        {"radius 2 needs the foreground", L, C, G, nullptr, &narrow, 2, -1},
+        {"gray as colour", L, G, G, A, &box, 0, -1},
+        {"colour as gray", L, C, C, A, &box, 0, -1},
+        {"null box", L, C, G, A, nullptr, 0, -1},
+    };
+    for (const auto& c : cases) {
+        float ratio = -1.0f;
+        const int result = kt_background_is_background(c.model, c.colour, c.gray, c.foreground, c.box,
+                                                       c.radius, 1, &ratio);
+        EXPECT_EQ(c.expected >= 0 ? 1 : 0, result) << c.name;
+        EXPECT_FLOAT_EQ(c.expected, ratio) << c.name;
+    }
+    EXPECT_EQ(0, kt_background_is_background(L, C, G, A, &box, 0, 1, nullptr));
 }
 
 TEST(BackgroundEdges, UniformRegionTest) {
@@ -195,13 +179,12 @@ TEST(BackgroundEdges, UniformRegionTest) {
         EXPECT_EQ(c.uniform, kt_background_check_varmean(colour.get(), &box, c.mode)) << c.name;
     }
     Image colour(4, 4, 4), gray(4, 4, 1);
-    std::memset(colour.img.data, 100, colour.img.size);
+    colour.fill(100);
     const kt_bbox inside{1, 1, 3, 3}, outside{2, 2, 3, 3}, empty{1, 1, 0, 2};
     EXPECT_EQ(1, kt_background_check_varmean(colour.get(), &inside, 1));
-    EXPECT_EQ(0, kt_background_check_varmean(colour.get(), &outside, 1));
-    EXPECT_EQ(0, kt_background_check_varmean(colour.get(), &empty, 1));
+    for (const kt_bbox* b : {&outside, &empty, static_cast<const kt_bbox*>(nullptr)})
+        EXPECT_EQ(0, kt_background_check_varmean(colour.get(), b, 1));
     EXPECT_EQ(0, kt_background_check_varmean(gray.get(), &inside, 1));
-    EXPECT_EQ(0, kt_background_check_varmean(colour.get(), nullptr, 1));
 
     const unsigned char bytes[] = {1, 2, 3, 4};
     float variance = -1, mean = -1;
