@@ -3,6 +3,7 @@
 
 #include <map>
 
+#include "kttl_SpareNodes.h"
 #include "kttl_String.h"
 
 namespace kttl {
@@ -20,13 +21,18 @@ public:
     String getAttribute(const String& name) const;
     // False (value untouched) when the name is not set.
     bool getAttribute(const String& name, String& value) const;
-    void setAttribute(const String& name, const String& value) { m_attributes[name] = value; }
+    // A new name takes a node kept by clearAttributes/removeAttribute before allocating one, so a
+    // frame that clears and sets the same attributes every frame allocates nothing in steady state.
+    void setAttribute(const String& name, const String& value);
     bool hasAttribute(const String& name) const { return m_attributes.count(name) != 0; }
-    bool removeAttribute(const String& name) { return m_attributes.erase(name) != 0; }
-    void clearAttributes() { m_attributes.clear(); }
+    bool removeAttribute(const String& name);
+    // Empties the attributes; their nodes are kept for the next setAttribute (at most 64).
+    void clearAttributes() { m_spare.takeAll(m_attributes); }
     size_t attributeCount() const { return m_attributes.size(); }
     const AttributeMap& getAttributeMap() const { return m_attributes; }
     AttributeMap& getAttributeMap() { return m_attributes; }
+    // Nodes kept for reuse; never part of the value (copies, comparisons and forms see live entries only).
+    size_t spareAttributeNodes() const { return m_spare.size(); }
 
     // Binary form: Integer count, then per name in order the name and value String forms.
     unsigned attributesBinLength() const;
@@ -40,6 +46,7 @@ public:
 
 private:
     AttributeMap m_attributes;
+    SpareNodes<AttributeMap> m_spare;
 };
 
 }  // namespace kttl

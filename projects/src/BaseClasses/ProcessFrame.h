@@ -3,6 +3,7 @@
 
 #include "Frame.h"
 #include "ktsl_Set.h"
+#include "kttl_SpareNodes.h"
 #include "kttl_String.h"
 
 // On top of a Frame it knows which images hold valid content in this frame (the set images): an
@@ -34,5 +35,10 @@ public:
     const ktsl::Set<kttl::String>& getSetImages() const { return m_setImages; }
 
 private:
+    using SetImages = std::set<kttl::String>;
+    void markSet(const kttl::String& name);
+
     ktsl::Set<kttl::String> m_setImages;
+    // Nodes of names cleared or unset, reused by the next frame's setImage.
+    kttl::SpareNodes<SetImages> m_spareNames;
 };

@@ -2,7 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstddef>
+
 #include "TestBytes.h"
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define COUNTING 0
+#else
+#define COUNTING 1
+#endif
+
+namespace {
+std::atomic<long> g_allocations{0};
+}  // namespace
+
+#if COUNTING
+// Every heap allocation of this program is counted (maps and strings allocate through malloc).
+extern "C" {
+void* __libc_malloc(size_t);
+void* malloc(size_t n) {
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_malloc(n);
+}
+}
+#endif
 
 TEST(Attributes, AccessAndStringMapForms) {
     kttl::Attributes a;
@@ -51,4 +75,55 @@ TEST(Attributes, RefusedInputLeavesThemUnchanged) {
     EXPECT_FALSE(a.attributesFromXML("<attrs/>"));
     EXPECT_FALSE(a.attributesFromXML("<attrs>text</attrs>"));
     EXPECT_EQ(a.getAttributeMap(), before);
+}
+
+// A cleared set of attributes keeps its nodes: setting the same names again allocates nothing and
+// reads, orders and serializes exactly as fresh attributes do.
+TEST(Attributes, ClearKeepsNodesForTheNextSet) {
+    const char* const names[] = {"native-resolution", "frame-origin", "b"};
+    const char* const values[] = {"176x144", "rtsp://camera.example/stream/one-long-path", "1"};
+    kttl::Attributes fresh;
+    for (int i = 0; i < 3; ++i) fresh.setAttribute(names[i], values[i]);
+    // Keys made up front: building them is the caller's cost, not the attributes'.
+    const kttl::String keys[] = {names[0], names[1], names[2]};
+    const kttl::String vals[] = {values[0], values[1], values[2]};
+
+    kttl::Attributes a;
+    for (int i = 0; i < 3; ++i) a.setAttribute(keys[i], vals[i]);
+    a.clearAttributes();
+    EXPECT_EQ(a.attributeCount(), 0u);
+    EXPECT_EQ(a.spareAttributeNodes(), 3u);
+    EXPECT_EQ(a.getAttribute("b"), "");
+    EXPECT_EQ(a.attributesBinLength(), 4u);
+    kttl::Attributes copy(a);
+    EXPECT_EQ(copy.spareAttributeNodes(), 0u) << "a copy takes the live entries only";
+
+    // Set in the order opposite to the first: each node goes back to the name it held.
+    const long before = g_allocations.load();
+    for (int i = 2; i >= 0; --i) a.setAttribute(keys[i], vals[i]);
+    const long made = g_allocations.load() - before;
+    if (COUNTING) {
+        EXPECT_EQ(made, 0);
+    }
+    EXPECT_EQ(a.spareAttributeNodes(), 0u);
+    EXPECT_EQ(a.getAttributeMap(), fresh.getAttributeMap());
+    EXPECT_EQ(a.getAttributeMap().begin()->first, "b");
+    const auto bin = [](const kttl::Attributes& x) {
+        Bytes out(x.attributesBinLength());
+        x.attributesToBin(out.data());
+        return out;
+    };
+    EXPECT_EQ(bin(a), bin(fresh)) << "name order in the binary form";
+    EXPECT_EQ(a.attributesToXML("attrs"), fresh.attributesToXML("attrs"));
+
+    // A removed name leaves its node too; the reserve stays bounded however many names were set.
+    EXPECT_TRUE(a.removeAttribute("b"));
+    EXPECT_FALSE(a.removeAttribute("b"));
+    EXPECT_EQ(a.spareAttributeNodes(), 1u);
+    for (int i = 0; i < 100; ++i) a.setAttribute(kttl::String::format("name-%03d-beyond-inline", i), "v");
+    a.clearAttributes();
+    EXPECT_EQ(a.spareAttributeNodes(), kttl::SpareNodes<kttl::Attributes::AttributeMap>::kDefaultLimit);
+    a.setAttribute("z", "last");
+    EXPECT_EQ(a.attributeCount(), 1u);
+    EXPECT_EQ(a.getAttribute("z"), "last");
 }

@@ -91,3 +91,26 @@ TEST(ProcessFrame, SetImagesClearingAndReuse) {
     EXPECT_FALSE(frame.isImageSet("Bad", 0));
     EXPECT_THROW(frame.toXML(), kttl::Exception);
 }
+
+// Names cleared or unset are kept for reuse by the frame; they must never count as set again.
+TEST(ProcessFrame, ReusedFrameKnowsOnlyThisFramesImages) {
+    ProcessFrame frame;
+    Image gray(4, 2, 1);
+    for (const char* name : {"Native Image", "Processed Image", "Background Image"}) frame.setImage(name, gray.img, 2);
+    frame.clear();
+    EXPECT_TRUE(frame.getSetImages().empty());
+    frame.setImage("Processed Image", gray.img, 2);
+    EXPECT_EQ(frame.getSetImages(), (ktsl::Set<kttl::String>{"Processed Image"}));
+    EXPECT_FALSE(frame.isImageSet("Native Image", 2));
+    EXPECT_TRUE(frame.isImageSet("Processed Image", 2));
+
+    frame.unsetImage("Processed Image");
+    frame.setImage("Stationary Object Processed", gray.img, 2);
+    frame.setImage("Background Image", gray.img, 2);
+    frame.setImage("Background Image", gray.img, 2);
+    const ktsl::Set<kttl::String> expected{"Background Image", "Stationary Object Processed"};
+    EXPECT_EQ(frame.getSetImages(), expected);
+    ProcessFrame copy(frame);
+    EXPECT_EQ(copy.getSetImages(), expected);
+    EXPECT_FALSE(copy.isImageSet("Processed Image", 2));
+}
