@@ -1,11 +1,12 @@
 #include "ktil_Conversion.h"
 
+#include <cassert>
 #include <cmath>
-#include <memory>
-#include <new>
+#include <cstring>
 #include <string>
 
 #include "kt_hsv.h"
+#include "ktil_CubeRoot.h"
 #include "kttl_Exception.h"
 
 namespace ktil {
@@ -99,32 +100,115 @@ uint32_t lab_pixel(unsigned char b8, unsigned char g8, unsigned char r8) {
     return uint32_t(L) | uint32_t(a) << 8 | uint32_t(b) << 16;
 }
 
-// Per-thread direct-mapped memo of recent colours: frames repeat colours heavily, and one pixel
-// costs three pow() calls. Entries hold the exact pixel result, so output does not depend on it.
-constexpr uint32_t kLabCacheBits = 12;  // 4096 entries, 32 KiB per thread
-struct LabCache {
-    uint32_t tag[1u << kLabCacheBits];    // colour + 1, 0 = empty
-    uint32_t value[1u << kLabCacheBits];  // L | a << 8 | b << 16
-};
-// Taken from the heap on a thread's first conversion (not per call), so threads that never convert
-// carry no 32 KiB of thread-local storage.
-thread_local std::unique_ptr<LabCache> t_lab_cache;
+// ---- fast lightness-chroma path ------------------------------------------------------------------
+//
+// Gives lab_pixel's bytes exactly without its three pow() calls in nearly every pixel:
+// - X, Y and Z are sums of per-byte products; the tables hold those very float products and the sums
+//   are taken in lab_pixel's order, so X, Y and Z are the same floats.
+// - L is a monotonic function of Y alone and moves less than one level across a cube-root interval
+//   (at most 0.39), so the L byte at the interval's left end and one threshold on Y settle it.
+// - a and b come from interpolated cube roots; when the value is too close to a rounding boundary
+//   for the interpolation error to be ruled out, the pixel goes through lab_pixel (about 1 in 400).
 
-LabCache* lab_cache() {
-    if (!t_lab_cache) t_lab_cache.reset(new (std::nothrow) LabCache());
-    return t_lab_cache.get();
+// a and b are decided in fixed point: q = trunc(65536 w), w = v + 0.5 the value round_byte truncates
+// (v the a or b value before rounding), taken straight from the cube-root difference d with the
+// scale folded into the constants (powers of two do not change float rounding). The byte is q's
+// integer part clamped to 0..255.
+constexpr float kFixed = 65536.0f;
+constexpr float kScaleA = 500.0f * kFixed, kScaleB = 200.0f * kFixed, kOffset = 128.5f * kFixed;
+// Margins in 1/65536, less one for truncating q, above the largest gap between the estimated and the
+// exact w. a: 500 x (two cube-root errors E + 2 x 3e-8 for rounding the differences), plus half an
+// ulp for each of the estimated and exact products (2 x 1.5e-5), the estimated sum (3.1e-5) and the
+// exact sums with 128 and 0.5 (2 x 3.1e-5): 1000 E + 1.52e-4 = 7.8e-4. b likewise with 200 and
+// smaller magnitudes: 400 E + 0.73e-4 = 3.2e-4. Both margins are rounded up from these bounds.
+constexpr int32_t kMarginA = static_cast<int32_t>((1000.0f * CubeRoot::kMaxError + 2.0e-4f) * kFixed) + 1;
+constexpr int32_t kMarginB = static_cast<int32_t>((400.0f * CubeRoot::kMaxError + 1.2e-4f) * kFixed) + 1;
+
+int lab_l_byte(float y) { return round_byte(lab_l(y, lab_f(y))); }
+
+struct LabTables {
+    float term[9][256];  // per byte: Y from R, G, B; X from R, G, B and Z from R, G, B before white-point scaling
+    float l_from[257];   // least Y whose L byte is >= k; [0] is 0 and [256] lies above every Y
+    unsigned char l_node[CubeRoot::kIntervals];  // L byte at the left end of each cube-root interval
+    CubeRoot root;
+
+    LabTables() {
+        static const float kWeight[9] = {0.212671f, 0.71516f,  0.072169f, 0.412453f, 0.35758f,
+                                         0.180423f, 0.019334f, 0.119193f, 0.950227f};
+        for (int k = 0; k < 9; ++k)
+            for (int v = 0; v < 256; ++v) term[k][v] = kWeight[k] * (v * kInv255);
+        // The largest X, Y and Z (white) must stay inside the cube-root table.
+        assert((term[0][255] + term[1][255] + term[2][255]) < CubeRoot::kHigh);
+        assert((term[3][255] + term[4][255] + term[5][255]) * 1.0521265f < CubeRoot::kHigh);
+        assert((term[6][255] + term[7][255] + term[8][255]) * 0.9184811f < CubeRoot::kHigh);
+
+        // Y >= 0, so its bit patterns order like its values: bisect on them between 0 (byte 0) and
+        // 2 (byte 255).
+        l_from[0] = 0.0f;
+        l_from[256] = 4.0f;
+        const uint32_t two_bits = 0x40000000u;
+        for (int k = 1; k < 256; ++k) {
+            uint32_t lo = 0, hi = two_bits;
+            while (hi - lo > 1) {
+                const uint32_t mid = lo + (hi - lo) / 2;
+                float y;
+                std::memcpy(&y, &mid, sizeof y);
+                (lab_l_byte(y) >= k ? hi : lo) = mid;
+            }
+            std::memcpy(&l_from[k], &hi, sizeof hi);
+        }
+        int left = lab_l_byte(CubeRoot::node(0));
+        for (uint32_t i = 0; i < CubeRoot::kIntervals; ++i) {
+            const int right = lab_l_byte(CubeRoot::node(i + 1));
+            assert(right - left <= 1);  // what the single threshold test relies on
+            l_node[i] = static_cast<unsigned char>(left);
+            left = right;
+        }
+    }
+};
+
+const LabTables& lab_tables() {
+    static const LabTables tables;  // built once per process, on the first conversion
+    return tables;
 }
 
-inline uint32_t lab_cached(LabCache* cache, unsigned char b, unsigned char g, unsigned char r) {
-    if (!cache) return lab_pixel(b, g, r);
-    const uint32_t key = uint32_t(b) | uint32_t(g) << 8 | uint32_t(r) << 16;
-    const uint32_t slot = (key * 2654435761u) >> (32 - kLabCacheBits);
-    LabCache& c = *cache;
-    if (c.tag[slot] == key + 1) return c.value[slot];
-    const uint32_t v = lab_pixel(b, g, r);
-    c.tag[slot] = key + 1;
-    c.value[slot] = v;
-    return v;
+// lab_f with the interpolated cube root; within CubeRoot::kMaxError of lab_f, equal below the switch.
+inline float lab_f_fast(const CubeRoot& root, float t) {
+    return t > kLabEpsilon ? root(t) : 7.787f * t + 0.13793103f;
+}
+
+// The byte round_byte gives for the a or b value whose estimate is scale x d / 65536 + 128; ok is
+// cleared when the estimate cannot decide. Free of branches: on noisy frames the clamped cases come
+// too irregularly to predict.
+inline uint32_t settle(float d, float scale, int32_t margin, bool& ok) {
+    // |q| < 2^26: a and b lie within about -310..570.
+    const int32_t q = static_cast<int32_t>(d * scale + kOffset);
+    // Fractions within margin of a whole number, also at whole numbers outside 1..255 where the
+    // clamp decides anyway: too rare to be worth a test.
+    ok &= static_cast<uint32_t>((q & 0xFFFF) - margin) <= static_cast<uint32_t>(0x10000 - 2 * margin);
+    const int32_t i = (q < 0 ? 0 : q) >> 16;
+    return static_cast<uint32_t>(i > 255 ? 255 : i);
+}
+
+inline uint32_t lab_fast(const LabTables& t, unsigned b8, unsigned g8, unsigned r8) {
+    const float Y = t.term[0][r8] + t.term[1][g8] + t.term[2][b8];
+    const float X = (t.term[3][r8] + t.term[4][g8] + t.term[5][b8]) * 1.0521265f;
+    const float Z = (t.term[6][r8] + t.term[7][g8] + t.term[8][b8]) * 0.9184811f;
+    const float fy = lab_f_fast(t.root, Y);
+    bool ok = true;
+    const uint32_t a = settle(lab_f_fast(t.root, X) - fy, kScaleA, kMarginA, ok);
+    const uint32_t b = settle(fy - lab_f_fast(t.root, Z), kScaleB, kMarginB, ok);
+    if (!ok)
+        return lab_pixel(static_cast<unsigned char>(b8), static_cast<unsigned char>(g8),
+                         static_cast<unsigned char>(r8));
+    uint32_t L;
+    if (Y >= CubeRoot::kLow) {
+        L = t.l_node[CubeRoot::interval(Y)];
+        L += Y >= t.l_from[L + 1];
+    } else {
+        L = round_byte(2303.415f * Y);  // lab_l below the switch point
+    }
+    return L | a << 8 | b << 16;
 }
 
 float lab_finv(float f) {
@@ -134,9 +218,9 @@ float lab_finv(float f) {
 }  // namespace
 
 void Conversion::bgr2lab(const kt_image& src, kt_image& dst) {
-    LabCache* cache = lab_cache();
-    convert_colour("bgr2lab", src, dst, [cache](const unsigned char* in, unsigned char* out) {
-        const uint32_t v = lab_cached(cache, in[0], in[1], in[2]);
+    const LabTables& tables = lab_tables();
+    convert_colour("bgr2lab", src, dst, [&tables](const unsigned char* in, unsigned char* out) {
+        const uint32_t v = lab_fast(tables, in[0], in[1], in[2]);
         out[0] = static_cast<unsigned char>(v);
         out[1] = static_cast<unsigned char>(v >> 8);
         out[2] = static_cast<unsigned char>(v >> 16);

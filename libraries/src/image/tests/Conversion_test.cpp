@@ -1,5 +1,5 @@
-// Whole-image colour conversions: the lightness-chroma formula and its per-thread colour memo against
-// a plain per-pixel reference, chosen points, companion conversions, round trips and refusals.
+// Whole-image colour conversions: the fast lightness-chroma path against the plain per-pixel formula,
+// its cube root, chosen points, companion conversions, round trips and refusals.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include "kt_hsv.h"
 #include "kt_image.h"
 #include "ktil_Conversion.h"
+#include "ktil_CubeRoot.h"
 #include "kttl_Exception.h"
 
 using ktil::Conversion;
@@ -75,30 +76,31 @@ void textbook_lab(int b, int g, int r, double out[3]) {
     for (int c = 0; c < 3; ++c) out[c] = std::min(255.0, std::max(0.0, lab[c]));
 }
 
-// Every 5th level of each channel (52^3 colours), then a random palette with many repeats and more
-// distinct colours than memo slots: hits, misses and evictions. Results must equal the uncached plain
-// formula byte for byte on a cold memo, a warm one and in place, and lie within rounding of the
-// textbook values.
-TEST(Lab, MemoAndFastPathMatchThePlainFormula) {
-    const uint32_t kCube = 52 * 52 * 52, kW = 400, kH = 400;
+// Every 5th level of each channel (52^3 colours), the darkest corner level by level (where Y, X and Z
+// take the linear branch), then random colours. Results must equal the plain formula byte for byte,
+// into a fresh destination, a reused one and in place, and lie within rounding of the textbook
+// values. (tools/lab_exhaustive_check covers all 2^24 colours.)
+TEST(Lab, FastPathMatchesThePlainFormula) {
+    const uint32_t kCube = 52 * 52 * 52, kDark = 12 * 12 * 12, kW = 400, kH = 400;
     std::mt19937 rng(5);
-    std::vector<uint32_t> palette(9000);
-    for (uint32_t& c : palette) c = rng() & 0xFFFFFF;
     for (uint32_t ch : {3u, 4u}) {
         Image src(kW, kH, ch), dst, ref(kW, kH, ch);
         for (uint32_t i = 0; i < kW * kH; ++i) {
             unsigned char* q = src.px(i);
             if (i < kCube) {
                 q[0] = (i / 2704) * 5, q[1] = (i / 52 % 52) * 5, q[2] = (i % 52) * 5;
+            } else if (i < kCube + kDark) {
+                const uint32_t k = i - kCube;
+                q[0] = k / 144, q[1] = k / 12 % 12, q[2] = k % 12;
             } else {
-                const uint32_t c = palette[rng() % (i < kCube + 10000 ? 300 : palette.size())];
-                q[0] = c & 0xFF, q[1] = (c >> 8) & 0xFF, q[2] = c >> 16;
+                const uint32_t c = rng();
+                q[0] = c & 0xFF, q[1] = (c >> 8) & 0xFF, q[2] = (c >> 16) & 0xFF;
             }
             if (ch == 4)
                 ref.px(i)[3] = q[3] = static_cast<unsigned char>(i);
             ref_lab(q, ref.px(i));
         }
-        for (int pass = 0; pass < 3; ++pass) {  // cold memo, warm memo, in place
+        for (int pass = 0; pass < 3; ++pass) {  // fresh destination, reused one, in place
             kt_image& out = pass < 2 ? dst.img : src.img;
             Conversion::bgr2lab(src.img, out);
             const auto diff = std::mismatch(ref.img.data, ref.img.data + ref.img.size, out.data);
@@ -116,6 +118,39 @@ TEST(Lab, MemoAndFastPathMatchThePlainFormula) {
             for (int c = 0; c < 3; ++c) ASSERT_NEAR(tb[c], dst.px(i)[c], 1.01) << i << " " << c;
         }
     }
+}
+
+float float_after(float t) {
+    uint32_t bits;
+    std::memcpy(&bits, &t, sizeof bits);
+    ++bits;
+    std::memcpy(&t, &bits, sizeof t);
+    return t;
+}
+
+// The interpolated cube root stays within its stated bound (sampled here, every float in the tool),
+// and interval() and node() agree at binade edges and in between.
+TEST(CubeRoot, WithinItsBoundAndIntervalsMatchNodes) {
+    const ktil::CubeRoot root;
+    double worst = 0;
+    for (float t = ktil::CubeRoot::kLow; t < ktil::CubeRoot::kHigh; t = t * 1.0000123f + 1e-9f)
+        worst = std::max(worst, std::fabs(double(root(t)) - double(ktil::CubeRoot::exact(t))));
+    EXPECT_LE(worst, ktil::CubeRoot::kMaxError);
+
+    const struct {
+        float t;
+        uint32_t interval;
+    } cases[] = {{0.0078125f, 0},       {float_after(0.0078125f), 0},  {0.0078125f * (1 + 1 / 256.f), 1},
+                 {0.015625f, 256},      {0.5f, 6 * 256},               {0.999999f, 7 * 256 - 1},
+                 {1.0f, 7 * 256},       {1.0f + 1 / 256.f, 7 * 256 + 1}, {1.9999999f, 8 * 256 - 1}};
+    for (const auto& c : cases) {
+        const uint32_t i = ktil::CubeRoot::interval(c.t);
+        EXPECT_EQ(c.interval, i) << c.t;
+        EXPECT_TRUE(ktil::CubeRoot::node(i) <= c.t && c.t < ktil::CubeRoot::node(i + 1)) << c.t;
+        EXPECT_EQ(ktil::CubeRoot::exact(ktil::CubeRoot::node(i)), root(ktil::CubeRoot::node(i))) << c.t;
+    }
+    EXPECT_EQ(2.0f, ktil::CubeRoot::node(ktil::CubeRoot::kIntervals));
+    EXPECT_FLOAT_EQ(0.5f, root(0.125f));
 }
 
 TEST(Lab, GrayToLabAndBackAndTheInverse) {
