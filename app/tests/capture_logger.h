@@ -1,6 +1,7 @@
 // capture_logger: a running logger whose lines the test can read back.
 #pragma once
 
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -26,10 +27,8 @@ public:
         return m_lines;
     }
     bool has(const std::string& line) {
-        for (const std::string& l : lines()) {
-            if (l == line) return true;
-        }
-        return false;
+        const std::vector<std::string> all = lines();
+        return std::find(all.begin(), all.end(), line) != all.end();
     }
     void clearLines() {
         flush(5000);

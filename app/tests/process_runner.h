@@ -1,22 +1,22 @@
 // process_runner: starts the real program with its own environment, collects its output lines, and
-// waits for lines or its exit with bounded waits.
+// waits for lines or its exit with bounded waits. Single-threaded: the output is read while waiting.
 #pragma once
 
+#include <errno.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <cstdlib>
-#include <cstring>
 #include <map>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+inline bool endsWith(const std::string& line, const std::string& end) {
+    return line.size() >= end.size() && line.compare(line.size() - end.size(), end.size(), end) == 0;
+}
 
 class ProcessRunner {
 public:
@@ -30,159 +30,123 @@ public:
             dup2(out[1], 1);
             dup2(err[1], 2);
             for (const auto& e : env) {
-                if (e.second.empty()) {
-                    unsetenv(e.first.c_str());
-                } else {
-                    setenv(e.first.c_str(), e.second.c_str(), 1);
-                }
+                if (e.second.empty()) unsetenv(e.first.c_str());
+                else setenv(e.first.c_str(), e.second.c_str(), 1);
             }
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(program.c_str()));
+            std::vector<char*> argv{const_cast<char*>(program.c_str())};
             for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);
             // The child starts with default signal handling whatever the test harness set.
-            signal(SIGTERM, SIG_DFL);
-            signal(SIGINT, SIG_DFL);
-            signal(SIGUSR1, SIG_DFL);
+            for (int s : {SIGTERM, SIGINT, SIGUSR1}) signal(s, SIG_DFL);
             execv(program.c_str(), argv.data());
             _exit(127);
         }
         close(out[1]);
         close(err[1]);
-        reader_ = std::thread([this, o = out[0], e = err[0]] { readLoop(o, e); });
+        fds_[0] = out[0];
+        fds_[1] = err[0];
+        for (int fd : fds_) fcntl(fd, F_SETFL, O_NONBLOCK);
     }
-
     ~ProcessRunner() {
-        if (pid_ > 0 && !exited_) {
-            kill(pid_, SIGKILL);
-            int status = 0;
-            waitpid(pid_, &status, 0);
-        }
-        if (reader_.joinable()) reader_.join();
+        waitExit(0);
+        for (int fd : fds_) close(fd);
     }
 
-    bool started() const { return pid_ > 0; }
     void sendSignal(int signal) {
         if (pid_ > 0 && !exited_) kill(pid_, signal);
     }
 
-    // Waits until a line of standard output contains `text` (searching from line `from`); returns
-    // its index or -1 after `timeoutMs`.
+    // Index of the first standard output line from line `from` on that contains `text`; -1 when none
+    // came within `timeoutMs` or the output ended without one.
     int waitForLine(const std::string& text, int timeoutMs, size_t from = 0) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        int found = -1;
-        cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-            for (size_t i = from; i < out_.size(); ++i) {
-                if (out_[i].find(text) != std::string::npos) {
-                    found = static_cast<int>(i);
-                    return true;
-                }
+        for (int waited = 0;; waited += kPollMs) {
+            const bool open = pump();
+            for (size_t i = from; i < lines_[0].size(); ++i) {
+                if (lines_[0][i].find(text) != std::string::npos) return static_cast<int>(i);
             }
-            return closed_;
-        });
-        return found;
+            if (!open || waited >= timeoutMs) return -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+        }
     }
 
-    // Waits for the exit; the exit status, or -1 after `timeoutMs` (the process is then killed), or
-    // 128 + signal number when a signal ended it.
+    // The exit status, 128 + signal number when a signal ended it, or -1 when it was still running
+    // after `timeoutMs` (it is killed then). All its output is read by the return.
     int waitExit(int timeoutMs) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        int status = 0;
-        while (std::chrono::steady_clock::now() < deadline) {
-            const pid_t r = waitpid(pid_, &status, WNOHANG);
-            if (r == pid_) {
-                exited_ = true;
-                if (reader_.joinable()) reader_.join();
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        int status = 0, code = -1;
+        if (pid_ <= 0 || exited_) return code;
+        for (int waited = 0; code < 0 && waited <= timeoutMs; waited += kPollMs) {
+            pump();
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
+        if (code < 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+        }
         exited_ = true;
-        if (reader_.joinable()) reader_.join();
-        return -1;
+        for (int i = 0; pump() && i < 1000; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return code;
     }
 
-    std::vector<std::string> out() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return out_;
-    }
-    std::vector<std::string> err() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return err_;
-    }
+    const std::vector<std::string>& out() const { return lines_[0]; }
+    const std::vector<std::string>& err() const { return lines_[1]; }
     // Standard output lines whose text (after the time and level) ends with `message`.
-    std::vector<std::string> lines(const std::string& message) {
-        std::vector<std::string> found;
-        for (const std::string& l : out()) {
-            if (l.size() >= message.size() && l.compare(l.size() - message.size(), message.size(), message) == 0) {
-                found.push_back(l);
-            }
-        }
-        return found;
+    size_t count(const std::string& message) const {
+        size_t n = 0;
+        for (const std::string& l : out()) n += endsWith(l, message);
+        return n;
     }
-    // Indices of the first line ending with each message, in order of the messages; -1 when missing.
-    std::vector<int> order(const std::vector<std::string>& messages) {
-        const std::vector<std::string> all = out();
-        std::vector<int> at;
-        for (const std::string& m : messages) {
-            int index = -1;
-            for (size_t i = 0; i < all.size(); ++i) {
-                if (all[i].size() >= m.size() && all[i].compare(all[i].size() - m.size(), m.size(), m) == 0) {
-                    index = static_cast<int>(i);
-                    break;
-                }
-            }
-            at.push_back(index);
+    // True when each message ends some line and the first lines ending with them come in this order.
+    bool inOrder(const std::vector<std::string>& messages) const {
+        size_t previous = 0;
+        for (size_t m = 0; m < messages.size(); ++m) {
+            size_t i = 0;
+            while (i < out().size() && !endsWith(out()[i], messages[m])) ++i;
+            if (i == out().size() || (m > 0 && i <= previous)) return false;
+            previous = i;
         }
-        return at;
+        return true;
     }
-    std::string dump() {
-        std::string text = "--- stdout\n";
-        for (const std::string& l : out()) text += l + "\n";
-        text += "--- stderr\n";
-        for (const std::string& l : err()) text += l + "\n";
+    std::string dump() const {
+        std::string text;
+        for (int i = 0; i < 2; ++i) {
+            text += i == 0 ? "--- stdout\n" : "--- stderr\n";
+            for (const std::string& l : lines_[i]) text += l + "\n";
+        }
         return text;
     }
 
 private:
-    void readLoop(int outFd, int errFd) {
-        std::string partial[2];
-        pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-        int open = 2;
-        while (open > 0) {
-            if (poll(fds, 2, 200) < 0 && errno != EINTR) break;
-            for (int i = 0; i < 2; ++i) {
-                if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
-                char buffer[4096];
-                const ssize_t n = read(fds[i].fd, buffer, sizeof(buffer));
-                if (n <= 0) {
-                    close(fds[i].fd);
-                    fds[i].fd = -1;
-                    --open;
-                    continue;
+    static constexpr int kPollMs = 10;
+
+    // Moves what the program wrote so far into the line lists; false once both outputs are closed.
+    bool pump() {
+        char buffer[4096];
+        for (int i = 0; i < 2; ++i) {
+            while (fds_[i] >= 0) {
+                const ssize_t n = read(fds_[i], buffer, sizeof(buffer));
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0) break;  // nothing more for now
+                if (n == 0) {
+                    close(fds_[i]);
+                    fds_[i] = -1;
+                    break;
                 }
-                partial[i].append(buffer, static_cast<size_t>(n));
-                size_t nl;
-                std::lock_guard<std::mutex> lock(mutex_);
-                while ((nl = partial[i].find('\n')) != std::string::npos) {
-                    (i == 0 ? out_ : err_).push_back(partial[i].substr(0, nl));
-                    partial[i].erase(0, nl + 1);
+                partial_[i].append(buffer, static_cast<size_t>(n));
+                for (size_t nl; (nl = partial_[i].find('\n')) != std::string::npos; partial_[i].erase(0, nl + 1)) {
+                    lines_[i].push_back(partial_[i].substr(0, nl));
                 }
-                cv_.notify_all();
             }
         }
-        std::lock_guard<std::mutex> lock(mutex_);
-        closed_ = true;
-        cv_.notify_all();
+        return fds_[0] >= 0 || fds_[1] >= 0;
     }
 
     pid_t pid_ = -1;
     bool exited_ = false;
-    std::thread reader_;
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    std::vector<std::string> out_, err_;
-    bool closed_ = false;
+    int fds_[2] = {-1, -1};
+    std::string partial_[2];
+    std::vector<std::string> lines_[2];
 };

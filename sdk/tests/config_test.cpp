@@ -8,37 +8,25 @@ using namespace csdk_standin;
 TEST(StandinConfig, Resolutions) {
     struct Case {
         const char* text;
-        bool ok;
-        size_t count;
+        size_t count;  // 0: refused
         int firstW, firstH;
     };
     const Case cases[] = {
-        {"320x240", true, 1, 320, 240},
-        {" 176x144 , 1920X1080 ", true, 2, 176, 144},
-        {"2x2", true, 1, 2, 2},
-        {"8192x8192", true, 1, 8192, 8192},
-        {"8194x8192", false, 0, 0, 0},  // beyond the largest side
-        {"0x240", false, 0, 0, 0},
-        {"321x240", false, 0, 0, 0},    // odd sizes cannot be NV21
-        {"320x241", false, 0, 0, 0},
-        {"320*240", false, 0, 0, 0},
-        {"320x", false, 0, 0, 0},
-        {"320x240,", false, 0, 0, 0},   // empty entry
-        {"", false, 0, 0, 0},
-        {"-320x240", false, 0, 0, 0},
-        {"320x240x2", false, 0, 0, 0},
+        {"320x240", 1, 320, 240},    {" 176x144 , 1920X1080 ", 2, 176, 144}, {"2x2", 1, 2, 2},
+        {"8192x8192", 1, 8192, 8192}, {"8194x8192", 0, 0, 0},  // beyond the largest side
+        {"0x240", 0, 0, 0},          {"321x240", 0, 0, 0},  {"320x241", 0, 0, 0},  // odd sizes cannot be NV21
+        {"320*240", 0, 0, 0},        {"320x", 0, 0, 0},     {"320x240,", 0, 0, 0},  // empty entry
+        {"", 0, 0, 0},               {"-320x240", 0, 0, 0}, {"320x240x2", 0, 0, 0},
     };
     for (const Case& c : cases) {
         std::vector<Size> out;
         std::string error;
-        EXPECT_EQ(parseResolutions(c.text, out, error), c.ok) << c.text;
-        if (c.ok) {
-            ASSERT_EQ(out.size(), c.count) << c.text;
+        EXPECT_EQ(parseResolutions(c.text, out, error), c.count > 0) << c.text;
+        ASSERT_EQ(out.size(), c.count) << c.text;
+        EXPECT_EQ(error.empty(), c.count > 0) << c.text;
+        if (c.count > 0) {
             EXPECT_EQ(out[0].width, c.firstW);
             EXPECT_EQ(out[0].height, c.firstH);
-        } else {
-            EXPECT_TRUE(out.empty()) << c.text;
-            EXPECT_FALSE(error.empty()) << c.text;
         }
     }
     std::vector<Size> defaults;
@@ -48,20 +36,13 @@ TEST(StandinConfig, Resolutions) {
 }
 
 TEST(StandinConfig, DurationsAndDayNight) {
-    struct Duration {
-        const char* text;
-        bool ok;
-        uint32_t ms;
-    };
-    const Duration durations[] = {{"5s", true, 5000}, {"500ms", true, 500}, {"2m", true, 120000}, {"1.5", true, 1500},
-                                  {"0", true, 0},     {"s", false, 0},      {"-1s", false, 0},   {"5h", false, 0},
-                                  {"", false, 0},     {"1e10", false, 0}};
-    for (const Duration& d : durations) {
+    const std::pair<const char*, int64_t> durations[] = {  // -1: refused
+        {"5s", 5000}, {"500ms", 500}, {"2m", 120000}, {"1.5", 1500}, {"0", 0},
+        {"s", -1},    {"-1s", -1},    {"5h", -1},     {"", -1},      {"1e10", -1}};
+    for (const auto& d : durations) {
         uint32_t ms = 7;
-        EXPECT_EQ(parseDurationMs(d.text, ms), d.ok) << d.text;
-        if (d.ok) {
-            EXPECT_EQ(ms, d.ms) << d.text;
-        }
+        EXPECT_EQ(parseDurationMs(d.first, ms), d.second >= 0) << d.first;
+        EXPECT_EQ(ms, d.second >= 0 ? d.second : 7) << d.first;
     }
 
     std::vector<DayNightStep> steps;
@@ -83,7 +64,7 @@ TEST(StandinConfig, DurationsAndDayNight) {
     }
 }
 
-TEST(StandinConfig, SourceAtEndAndInfrared) {
+TEST(StandinConfig, SourceAtEndInfraredAndNumbers) {
     SourceSpec spec;
     std::string error;
     ASSERT_TRUE(parseSource(nullptr, spec, error));
@@ -93,19 +74,15 @@ TEST(StandinConfig, SourceAtEndAndInfrared) {
     EXPECT_EQ(spec.frames, 100u);
     EXPECT_FALSE(parseSource("synthetic:dark", spec, error));
     EXPECT_FALSE(parseSource("synthetic:frames=0", spec, error));
-    ASSERT_TRUE(parseSource("rtsp://127.0.0.1:8554/cam", spec, error));
-    EXPECT_FALSE(spec.synthetic);
-    EXPECT_EQ(spec.location, "rtsp://127.0.0.1:8554/cam");
     ASSERT_TRUE(parseSource("/tmp/synthetic.mp4", spec, error));
     EXPECT_FALSE(spec.synthetic);
+    EXPECT_EQ(spec.location, "/tmp/synthetic.mp4");
 
     AtEnd atEnd = AtEnd::Fail;
     ASSERT_TRUE(parseAtEnd(nullptr, atEnd, error));
     EXPECT_EQ(atEnd, AtEnd::Loop);
     ASSERT_TRUE(parseAtEnd("STOP", atEnd, error));
     EXPECT_EQ(atEnd, AtEnd::Stop);
-    ASSERT_TRUE(parseAtEnd("fail", atEnd, error));
-    EXPECT_EQ(atEnd, AtEnd::Fail);
     EXPECT_FALSE(parseAtEnd("pause", atEnd, error));
 
     IrMode mode = IrMode::On;

@@ -13,18 +13,19 @@ namespace {
 const int W = 320, H = 240;
 const size_t kLuma = static_cast<size_t>(W) * H;
 const size_t kBytes = kLuma * 3 / 2;
+using Frame = std::vector<uint8_t>;
 
-double meanLuma(const std::vector<uint8_t>& f) {
+// The scene's next frame (the test fails when there is none).
+Frame next(SyntheticScene& scene) {
+    Frame f(kBytes);
+    EXPECT_EQ(scene.next(f.data()), FrameSource::Result::Ok);
+    return f;
+}
+
+double meanLuma(const Frame& f) {
     double sum = 0;
     for (size_t i = 0; i < kLuma; ++i) sum += f[i];
     return sum / kLuma;
-}
-
-// Pixels whose luminance differs by more than the sensor noise can explain.
-size_t changedPixels(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-    size_t n = 0;
-    for (size_t i = 0; i < kLuma; ++i) n += std::abs(int(a[i]) - int(b[i])) > 25;
-    return n;
 }
 
 }  // namespace
@@ -33,61 +34,53 @@ TEST(SyntheticScene, RepeatableAndMoving) {
     SyntheticScene a(false, false, 0), b(false, false, 0);
     ASSERT_TRUE(a.prepare(W, H));
     ASSERT_TRUE(b.prepare(W, H));
-    std::vector<uint8_t> fa(kBytes), fb(kBytes), later(kBytes);
-    ASSERT_EQ(a.next(fa.data()), FrameSource::Result::Ok);
-    ASSERT_EQ(b.next(fb.data()), FrameSource::Result::Ok);
-    EXPECT_EQ(fa, fb);
+    const Frame first = next(a);
+    EXPECT_EQ(next(b), first);
 
-    // One second on, the movers have moved: a few percent of the picture changed, not all of it.
-    for (int i = 0; i < 25; ++i) ASSERT_EQ(a.next(later.data()), FrameSource::Result::Ok);
-    const size_t changed = changedPixels(fa, later);
+    // One second on, the movers have moved: a few percent of the picture changed beyond the sensor
+    // noise, not all of it.
+    Frame later;
+    for (int i = 0; i < 25; ++i) later = next(a);
+    size_t changed = 0;
+    for (size_t i = 0; i < kLuma; ++i) changed += std::abs(int(first[i]) - int(later[i])) > 25;
     EXPECT_GT(changed, kLuma / 100);
     EXPECT_LT(changed, kLuma / 4);
 
     // Consecutive frames differ by noise everywhere but keep their mean.
-    std::vector<uint8_t> f1(kBytes), f2(kBytes);
-    ASSERT_EQ(b.next(f1.data()), FrameSource::Result::Ok);
-    ASSERT_EQ(b.next(f2.data()), FrameSource::Result::Ok);
+    const Frame f1 = next(b), f2 = next(b);
     EXPECT_NE(f1, f2);
     EXPECT_NEAR(meanLuma(f1), meanLuma(f2), 2.0);
 
     // Day colours: some chroma is far from neutral.
     size_t coloured = 0;
-    for (size_t i = kLuma; i < kBytes; ++i) coloured += std::abs(int(fa[i]) - 128) > 15;
+    for (size_t i = kLuma; i < kBytes; ++i) coloured += std::abs(int(first[i]) - 128) > 15;
     EXPECT_GT(coloured, (kBytes - kLuma) / 10);
 
     ASSERT_TRUE(a.rewind());
     EXPECT_EQ(a.frameIndex(), 0u);
-    ASSERT_EQ(a.next(later.data()), FrameSource::Result::Ok);
-    EXPECT_EQ(later, fa);
+    EXPECT_EQ(next(a), first);
 }
 
 TEST(SyntheticScene, NightLightingAndLength) {
     SyntheticScene day(false, false, 0), night(true, false, 0);
     ASSERT_TRUE(day.prepare(W, H));
     ASSERT_TRUE(night.prepare(W, H));
-    std::vector<uint8_t> d(kBytes), n(kBytes);
-    ASSERT_EQ(day.next(d.data()), FrameSource::Result::Ok);
-    ASSERT_EQ(night.next(n.data()), FrameSource::Result::Ok);
-    EXPECT_LT(meanLuma(n), meanLuma(d) * 0.5);
-    for (size_t i = kLuma; i < kBytes; ++i) ASSERT_EQ(n[i], 128) << "night chroma must be neutral";
+    const Frame n = next(night);
+    EXPECT_LT(meanLuma(n), meanLuma(next(day)) * 0.5);
+    EXPECT_EQ(Frame(n.begin() + kLuma, n.end()), Frame(kBytes - kLuma, 128)) << "night chroma must be neutral";
 
     // The light drops between 8 s and 14 s of every 20 s cycle, and nowhere else.
     SyntheticScene light(false, true, 0);
-    const struct {
-        double seconds;
-        double gain;
-    } steps[] = {{0, 1.0}, {7.96, 1.0}, {8.0, SyntheticScene::kDimGain}, {13.96, SyntheticScene::kDimGain},
-                 {14.0, 1.0}, {28.0, SyntheticScene::kDimGain}};
-    for (const auto& s : steps) EXPECT_DOUBLE_EQ(light.gainAt(s.seconds), s.gain) << s.seconds;
+    const double dim = SyntheticScene::kDimGain;
+    const std::pair<double, double> steps[] = {{0, 1.0}, {7.96, 1.0}, {8.0, dim}, {13.96, dim}, {14.0, 1.0}, {28.0, dim}};
+    for (const auto& s : steps) EXPECT_DOUBLE_EQ(light.gainAt(s.first), s.second) << s.first;
     EXPECT_DOUBLE_EQ(day.gainAt(9.0), 1.0);
     ASSERT_TRUE(light.prepare(W, H));
-    std::vector<uint8_t> frame(kBytes), bright(kBytes);
-    for (int i = 0; i < 200; ++i) ASSERT_EQ(light.next(frame.data()), FrameSource::Result::Ok);  // 0..7.96 s
-    bright = frame;
-    ASSERT_EQ(light.next(frame.data()), FrameSource::Result::Ok);  // 8.0 s
-    EXPECT_LT(meanLuma(frame), meanLuma(bright) * 0.6);
+    Frame bright;
+    for (int i = 0; i < 200; ++i) bright = next(light);  // 0..7.96 s
+    EXPECT_LT(meanLuma(next(light)), meanLuma(bright) * 0.6);  // 8.0 s
 
+    Frame frame(kBytes);
     SyntheticScene shortScene(false, false, 3);
     ASSERT_TRUE(shortScene.prepare(W, H));
     for (int i = 0; i < 3; ++i) EXPECT_EQ(shortScene.next(frame.data()), FrameSource::Result::Ok);

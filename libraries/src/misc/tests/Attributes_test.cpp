@@ -2,31 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstddef>
 
+#include "AllocCounter.h"
 #include "TestBytes.h"
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define COUNTING 0
-#else
-#define COUNTING 1
-#endif
-
-namespace {
-std::atomic<long> g_allocations{0};
-}  // namespace
-
-#if COUNTING
-// Every heap allocation of this program is counted (maps and strings allocate through malloc).
-extern "C" {
-void* __libc_malloc(size_t);
-void* malloc(size_t n) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    return __libc_malloc(n);
-}
-}
-#endif
 
 TEST(Attributes, AccessAndStringMapForms) {
     kttl::Attributes a;
@@ -99,11 +78,10 @@ TEST(Attributes, ClearKeepsNodesForTheNextSet) {
     EXPECT_EQ(copy.spareAttributeNodes(), 0u) << "a copy takes the live entries only";
 
     // Set in the order opposite to the first: each node goes back to the name it held.
-    const long before = g_allocations.load();
+    const alloc_counter::Counts before = alloc_counter::now();
     for (int i = 2; i >= 0; --i) a.setAttribute(keys[i], vals[i]);
-    const long made = g_allocations.load() - before;
-    if (COUNTING) {
-        EXPECT_EQ(made, 0);
+    if (KT_ALLOC_COUNTING) {
+        EXPECT_EQ((alloc_counter::now() - before).all, 0);
     }
     EXPECT_EQ(a.spareAttributeNodes(), 0u);
     EXPECT_EQ(a.getAttributeMap(), fresh.getAttributeMap());

@@ -1,52 +1,42 @@
-// SimpleTracker as far as it goes: the sensitivity mapping and the parameter checks.
+// SimpleTracker as far as it goes: the sensitivity mapping, the parameter checks and the input image.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
 #include "MovingObjectParams.h"
 #include "SimpleTracker.h"
 
 TEST(SimpleTracker, BackgroundThresholdMapping) {
-    struct Case {
-        float s, expected;
-    };
-    const Case cases[] = {
-        {-0.01f, 0.5f}, {0.0f, 0.5f},  {0.25f, 2.0f * (0.25f * 0.39999998f) + 0.5f},
-        {0.4999f, 2.0f * (0.4999f * 0.39999998f) + 0.5f},
+    const float k = 0.39999998f;
+    const std::pair<float, float> cases[] = {  // sensitivity, threshold
+        {-0.01f, 0.5f}, {0.0f, 0.5f}, {0.25f, 2.0f * (0.25f * k) + 0.5f}, {0.4999f, 2.0f * (0.4999f * k) + 0.5f},
         {0.5f, 0.9f},   {0.75f, 0.95f}, {0.9999f, (0.9999f - 0.5f) * 0.2f + 0.9f}, {1.0f, 1.0f}, {7.0f, 1.0f},
     };
-    for (const Case& c : cases) EXPECT_FLOAT_EQ(MovingObjectParams::getBackgroundThreshold(c.s), c.expected) << c.s;
+    for (const auto& c : cases) EXPECT_FLOAT_EQ(MovingObjectParams::getBackgroundThreshold(c.first), c.second) << c.first;
 }
 
 TEST(SimpleTracker, ParameterChecks) {
     SimpleTracker tracker(nullptr, 0, false);
-    struct Case {
-        float sensitivity, scene;
-        bool ok;
-        const char* error;
-    };
+    const char* const kSensitivity = "Invalid Sensitivity: SimpleTracker (474)";
+    const char* const kScene = "Invalid Scene Detection Sensitivity: SimpleTracker (480)";
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    const Case cases[] = {
-        {0.0f, 0.0f, true, ""},
-        {1.0f, 1.0f, true, ""},
-        {1.0001f, 0.5f, false, "Invalid Sensitivity: SimpleTracker (474)"},
-        {-0.0001f, 0.5f, false, "Invalid Sensitivity: SimpleTracker (474)"},
-        {nan, 0.5f, false, "Invalid Sensitivity: SimpleTracker (474)"},
-        {0.5f, 1.0001f, false, "Invalid Scene Detection Sensitivity: SimpleTracker (480)"},
-        {0.5f, -1.0f, false, "Invalid Scene Detection Sensitivity: SimpleTracker (480)"},
+    const struct {
+        float sensitivity, scene;
+        const char* error;  // null: accepted
+    } cases[] = {
+        {0.0f, 0.0f, nullptr},      {1.0f, 1.0f, nullptr},        {1.0001f, 0.5f, kSensitivity}, {-0.0001f, 0.5f, kSensitivity},
+        {nan, 0.5f, kSensitivity},  {0.5f, 1.0001f, kScene},      {0.5f, -1.0f, kScene},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SimpleTracker::Params p;
         p.sensitivity = c.sensitivity;
         p.sceneSensitivity = c.scene;
-        p.minWidth = 7;
-        EXPECT_EQ(tracker.setParameters(p), c.ok) << c.sensitivity << " " << c.scene;
-        if (!c.ok) {
+        p.minWidth = 7 + (c.error == nullptr);
+        EXPECT_EQ(tracker.setParameters(p), c.error == nullptr) << c.sensitivity << " " << c.scene;
+        if (c.error != nullptr) {
             EXPECT_EQ(tracker.getLastError(), c.error);
-        } else {
-            EXPECT_EQ(tracker.getParameters().minWidth, 7);
         }
+        EXPECT_EQ(tracker.getParameters().minWidth, 8) << "refused parameters leave the last accepted ones";
     }
 }
 
@@ -56,16 +46,14 @@ TEST(SimpleTracker, InputImageMustMatchTheColourFlag) {
     EXPECT_FALSE(tracker.process(frame, false));
     EXPECT_EQ(tracker.getLastError(), "Invalid Input Image: SimpleTracker (120)");
 
-    kt_image gray{};
+    kt_image gray{}, bgry{};
     kt_init_image(&gray, 8, 6, 1);
+    kt_init_image(&bgry, 8, 6, 4);
     frame.setImage("Native Image", gray, 2);
     EXPECT_FALSE(tracker.process(frame, true)) << "a gray frame announced as colour";
     EXPECT_TRUE(tracker.process(frame, false));
     frame.clear();
     EXPECT_FALSE(tracker.process(frame, false)) << "cleared frames hold no image";
-
-    kt_image bgry{};
-    kt_init_image(&bgry, 8, 6, 4);
     frame.setBGRY("Native Image", bgry);
     EXPECT_TRUE(tracker.process(frame, true));
     EXPECT_TRUE(tracker.process(frame, false)) << "the colour form carries its gray form too";
