@@ -5,7 +5,6 @@
 #include <string>
 
 #include "image_test_util.h"
-#include "kt_alloc.h"
 #include "kt_image.h"
 
 TEST(ImageLifetime, CreateReuseResizeAndFree) {
@@ -34,25 +33,20 @@ TEST(ImageLifetime, CreateReuseResizeAndFree) {
 }
 
 TEST(ImageLifetime, ShapesWhoseByteCountOverflowsAreRefused) {
-    const struct {
-        uint32_t w, h, c;
-        int ok;
-    } cases[] = {{65536, 65536, 1, 0},  // 2^32: one past the largest 32-bit size
-                 {65535, 65537, 1, 1},  // 2^32 - 1 exactly fits the size field
-                 {40000, 40000, 4, 0},  // width x height fits, x channels does not
-                 {0xFFFFFFFFu, 2, 1, 0}};
+    // 2^32 (one past the largest size); 2^32 - 1 exactly fits; width x height fits, x channels does not.
+    const uint32_t cases[][4] = {{65536, 65536, 1, 0}, {65535, 65537, 1, 1}, {40000, 40000, 4, 0},
+                                 {0xFFFFFFFFu, 2, 1, 0}};  // w, h, c, fits
     for (const auto& c : cases) {
         uint32_t size = 7;
-        EXPECT_EQ(c.ok, kt_image_bytes(c.w, c.h, c.c, &size)) << c.w << "x" << c.h << "x" << c.c;
-        if (c.ok)
-            continue;
+        EXPECT_EQ(int(c[3]), kt_image_bytes(c[0], c[1], c[2], &size)) << c[0] << "x" << c[1] << "x" << c[2];
+        if (c[3]) continue;
         kt_image im;
         std::memset(&im, 0x5A, sizeof(im));
-        EXPECT_EQ(0, kt_init_image(&im, c.w, c.h, c.c));
+        EXPECT_EQ(0, kt_init_image(&im, c[0], c[1], c[2]));
         EXPECT_TRUE(size == 7 && im.data == nullptr && im.size == 0);
         kttest::Image keep(4, 4, 1);
         keep.at(1, 1) = 42;
-        EXPECT_EQ(0, kt_ensure_image(keep.get(), c.w, c.h, c.c));
+        EXPECT_EQ(0, kt_ensure_image(keep.get(), c[0], c[1], c[2]));
         EXPECT_TRUE(keep.img.width == 4 && keep.at(1, 1) == 42);  // refused before anything changed
     }
 }
@@ -60,17 +54,11 @@ TEST(ImageLifetime, ShapesWhoseByteCountOverflowsAreRefused) {
 TEST(ImageLifetime, AllocationFailureIsReportedOnStdoutAndLeavesShapeWithoutData) {
     const std::string message = "kt_init_image(...) - Unable to allocate memory for new buffer.\n";
     kt_image im;
-    testing::internal::CaptureStdout();
-    kt_alloc_fail_after(0);
-    EXPECT_EQ(0, kt_init_image(&im, 8, 8, 1));
-    EXPECT_EQ(message, testing::internal::GetCapturedStdout());
+    EXPECT_EQ(message, kttest::with_alloc_failure(0, [&] { EXPECT_EQ(0, kt_init_image(&im, 8, 8, 1)); }));
     EXPECT_TRUE(im.data == nullptr && im.width == 8 && im.size == 64);
     ASSERT_EQ(1, kt_ensure_image(&im, 8, 8, 1));  // retries instead of trusting the shape
     ASSERT_NE(nullptr, im.data);
-    testing::internal::CaptureStdout();
-    kt_alloc_fail_after(0);
-    EXPECT_EQ(0, kt_ensure_image(&im, 9, 9, 1));
-    EXPECT_EQ(message, testing::internal::GetCapturedStdout());
+    EXPECT_EQ(message, kttest::with_alloc_failure(0, [&] { EXPECT_EQ(0, kt_ensure_image(&im, 9, 9, 1)); }));
     EXPECT_TRUE(im.data == nullptr && im.size == 81);
     kt_free_image(&im);
 

@@ -37,9 +37,9 @@ class Pnm : public testing::Test {
 };
 
 TEST_F(Pnm, WritesTheExactAsciiLayouts) {
-    Image gray(2, 2, 1), three(1, 2, 3), four(2, 1, 4);
-    const unsigned char g[] = {0, 9, 128, 255}, t[] = {1, 2, 3, 40, 50, 60},
-                        f[] = {10, 20, 30, 99, 0, 0, 255, 0};
+    Image gray(2, 2, 1), three(1, 2, 3), four(2, 1, 4), two(2, 2, 2), empty;
+    const unsigned char g[] = {0, 9, 128, 255}, t[] = {1, 2, 3, 40, 50, 60};
+    const unsigned char f[] = {10, 20, 30, 99, 0, 0, 255, 9};  // the fourth byte is not written
     std::memcpy(gray.img.data, g, 4);
     std::memcpy(three.img.data, t, 6);
     std::memcpy(four.img.data, f, 8);
@@ -49,11 +49,9 @@ TEST_F(Pnm, WritesTheExactAsciiLayouts) {
     EXPECT_EQ("P3\n1 2\n255\n1 2 3\n40 50 60\n", read_text("c.ppm"));
     ASSERT_EQ(1, kt_write_image(four.get(), path("f").c_str()));  // blue-green-red: red first
     EXPECT_EQ("P3\n2 1\n255\n30 20 10\n255 0 0\n", read_text("f.ppm"));
-
-    Image two(2, 2, 2), empty;
-    EXPECT_EQ(0, kt_write_image(two.get(), path("two").c_str()));
-    EXPECT_EQ(0, kt_write_image(empty.get(), path("e").c_str()));
-    EXPECT_EQ(0, kt_write_image(gray.get(), path("no/such/dir/x").c_str()));
+    EXPECT_EQ(0, kt_write_image(two.get(), path("two").c_str()) |
+                     kt_write_image(empty.get(), path("e").c_str()) |
+                     kt_write_image(gray.get(), path("no/such/dir/x").c_str()));
     // A base path that, with its extension, would not fit the path buffer is refused, not cut.
     const std::string just_over = path(std::string(KT_PNM_PATH_MAX - dir_.size() - 5, 'b'));
     ASSERT_EQ(size_t(KT_PNM_PATH_MAX) - 4, just_over.size());  // + ".pgm" + terminator = max + 1
@@ -84,10 +82,7 @@ TEST_F(Pnm, RoundTripsGrayAndColourThroughRealFiles) {
 }
 
 TEST_F(Pnm, RefusesHostileHeadersAndShortDataWithoutTouchingTheImage) {
-    const struct {
-        const char* name;
-        std::string text;
-    } cases[] = {
+    const char* cases[][2] = {
         {"empty", ""},
         {"notpnm", "hello world"},
         {"type5", "P5\n1 1\n255\n0\n"},
@@ -106,16 +101,13 @@ TEST_F(Pnm, RefusesHostileHeadersAndShortDataWithoutTouchingTheImage) {
         {"longnum", "P2\n2 1\n255\n1\n000000000000000000000000000000099999999999999\n"},
     };
     for (const auto& c : cases) {
-        const std::string p = write_text(c.name, c.text);
         Image im(3, 3, 1);
         im.at(1, 1) = 77;
-        EXPECT_EQ(0, kt_read_image(im.get(), p.c_str())) << c.name;
-        EXPECT_TRUE(im.img.width == 3 && im.at(1, 1) == 77) << c.name;
+        EXPECT_EQ(0, kt_read_image(im.get(), write_text(c[0], c[1]).c_str())) << c[0];
+        EXPECT_TRUE(im.img.width == 3 && im.at(1, 1) == 77) << c[0];
     }
     Image im;
-    EXPECT_EQ(0, kt_read_image(im.get(), path("missing.pgm").c_str()));
-    EXPECT_EQ(0, kt_read_image(im.get(), dir_.c_str()));  // a directory, not a file
-
+    EXPECT_EQ(0, kt_read_image(im.get(), path("missing").c_str()) | kt_read_image(im.get(), dir_.c_str()));
     // Leading zeros and extra blanks are still numbers; trailing data is ignored.
     ASSERT_EQ(1, kt_read_image(im.get(), write_text("loose", "P2 2  1\t255 007\n\n 255 extra").c_str()));
     EXPECT_TRUE(im.at(0, 0) == 7 && im.at(1, 0) == 255);

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "kt_alloc.h"
+#include "image_test_util.h"
 #include "kt_queue.h"
 
 namespace {
@@ -38,8 +38,7 @@ TEST(Queue, PushingCapacityPlusOneHandsBackTheOldestInOrder) {
             }
             ASSERT_NE(nullptr, evicted);
             EXPECT_EQ(i - n, evicted->data[0]);
-            if (kept)
-                drop(kept);
+            if (kept) drop(kept);
             kept = evicted;
         }
         // Walking tail to head with kt_next_next sees the items oldest first, across the wrap.
@@ -63,21 +62,16 @@ TEST(Queue, PushingCapacityPlusOneHandsBackTheOldestInOrder) {
 
 TEST(Queue, RefusalsAndAllocationFailure) {
     kt_queue q{};
-    EXPECT_EQ(0, kt_init_queue(&q, 0));  // a zero-length queue could never hold an item
-    EXPECT_EQ(0, kt_init_queue(&q, 0xFFFFFFFFu));
-    kt_image* evicted = nullptr;
-    kt_image* im = heap_image(1);
+    EXPECT_EQ(0, kt_init_queue(&q, 0) | kt_init_queue(&q, 0xFFFFFFFFu));  // length 0 could never hold one
+    kt_image *evicted = nullptr, *im = heap_image(1);
     EXPECT_EQ(0, kt_push_queue(&q, im, &evicted));  // not initialised
     ASSERT_EQ(1, kt_init_queue(&q, 2));
     EXPECT_EQ(0, kt_push_queue(&q, nullptr, &evicted));
     EXPECT_EQ(nullptr, kt_next_next(&q, q.end));
     kt_deinit_queue(&q);
 
-    testing::internal::CaptureStdout();
-    kt_alloc_fail_after(0);
-    EXPECT_EQ(0, kt_init_queue(&q, 4));
     EXPECT_EQ("kt_init_queue(...) - Unable to allocate memory for pArrayBegin.\n",
-              testing::internal::GetCapturedStdout());
+              kttest::with_alloc_failure(0, [&] { EXPECT_EQ(0, kt_init_queue(&q, 4)); }));
     EXPECT_EQ(0, kt_push_queue(&q, im, &evicted));
     drop(im);
 }
