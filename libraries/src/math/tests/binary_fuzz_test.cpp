@@ -11,9 +11,8 @@
 #include <random>
 #include <vector>
 
-#include "math_test_util.h"
+#include "../../misc/tests/TestBytes.h"
 
-using mathtest::encode;
 
 namespace {
 
@@ -23,11 +22,9 @@ template <class T>
 bool tryDecode(const std::vector<unsigned char>& x) {
     T v;
     try {
-        unsigned used = v.fromBin(x.data(), static_cast<unsigned>(x.size()));
-        EXPECT_LE(used, x.size());
+        const unsigned used = readBin(v, x);
         // Whatever was accepted encodes again without trouble.
-        std::vector<unsigned char> again = encode(v);
-        EXPECT_LE(again.size(), size_t(used) + 65536u * 4);
+        EXPECT_TRUE(used <= x.size() && binOf(v).size() <= size_t(used) + 65536u * 4);
         return true;
     } catch (const kttl::Exception&) {
         return false;
@@ -51,11 +48,7 @@ TEST(BinaryFuzz, RandomAndMutatedBytes) {
         std::vector<unsigned char> x(pick(0, 64));
         for (auto& c : x) c = static_cast<unsigned char>(pick(0, 255));
         // Plausible headers make the readers go deeper than pure noise would.
-        if (x.size() >= 4 && pick(0, 1)) {
-            x[0] = 4;
-            x[1] = x[3] = 0;
-            x[2] = static_cast<unsigned char>(pick(0, 6));
-        }
+        if (x.size() >= 4 && pick(0, 1)) x[0] = 4, x[1] = x[3] = 0, x[2] = static_cast<unsigned char>(pick(0, 6));
         accepted += decoders[round % decoders.size()](x);
     }
 
@@ -64,19 +57,12 @@ TEST(BinaryFuzz, RandomAndMutatedBytes) {
     for (int i = 0; i < 6; ++i) poly.addVertex(pick(0, 640) / 3.0f, pick(0, 480) / 7.0f);
     ktml::ColorHistogram hist(8, 4, 2);
     for (int i = 0; i < 20; ++i) hist.addColor(pick(0, 255), pick(0, 255), pick(0, 255), pick(1, 50));
-    const std::vector<unsigned char> pb = encode(poly), hb = encode(hist);
-    for (int round = 0; round < 1000; ++round) {
-        for (const auto* base : {&pb, &hb}) {
-            std::vector<unsigned char> x = *base;
-            for (int k = pick(1, 3); k > 0; --k)
-                x[pick(0, int(x.size()) - 1)] = static_cast<unsigned char>(pick(0, 255));
-            if (pick(0, 2) == 0)
-                x.resize(pick(0, int(x.size())));
-            if (base == &pb)
-                accepted += tryDecode<ktml::Polygon2D<float>>(x);
-            else
-                accepted += tryDecode<ktml::ColorHistogram>(x);
-        }
+    const std::vector<unsigned char> pb = binOf(poly), hb = binOf(hist);
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<unsigned char> x = round % 2 ? pb : hb;
+        for (int k = pick(1, 3); k > 0; --k) x[pick(0, int(x.size()) - 1)] = static_cast<unsigned char>(rng());
+        if (pick(0, 2) == 0) x.resize(pick(0, int(x.size())));
+        accepted += round % 2 ? tryDecode<ktml::Polygon2D<float>>(x) : tryDecode<ktml::ColorHistogram>(x);
     }
     // The inputs reach the readers' accepting paths, not only their first refusal.
     EXPECT_GT(accepted, 300);
@@ -89,23 +75,15 @@ TEST(BinaryFuzz, DecodeOfEncodeIsIdentity) {
         ktml::Polygon2D<int> p;
         for (int i = pick(0, 12); i > 0; --i) p.addVertex(pick(-100000, 100000), pick(-100000, 100000));
         ktml::Polygon2D<int> pback{{1, 1}};
-        std::vector<unsigned char> b = encode(p);
-        ASSERT_EQ(pback.fromBin(b.data(), b.size()), b.size());
-        ASSERT_EQ(pback, p);
+        ASSERT_TRUE(readBin(pback, binOf(p)) == binOf(p).size() && pback == p) << round;
 
-        ktml::BoundingBox<double> box(pick(-9, 9) / 3.0, pick(-9, 9) / 7.0, pick(0, 99) / 9.0,
-                                      pick(0, 99) / 11.0);
+        const ktml::BoundingBox<double> box(pick(-9, 9) / 3.0, pick(-9, 9) / 7.0, pick(0, 99) / 9.0,
+                                            pick(0, 99) / 11.0);
         ktml::BoundingBox<double> boxBack;
-        b = encode(box);
-        ASSERT_EQ(boxBack.fromBin(b.data(), b.size()), b.size());
-        ASSERT_EQ(boxBack, box);
+        ASSERT_TRUE(readBin(boxBack, binOf(box)) == 36u && boxBack == box) << round;
 
-        ktml::ColorHistogram h(1u << pick(0, 4), 1u << pick(0, 4), 1u << pick(0, 4));
-        for (int i = pick(0, 30); i > 0; --i)
-            h.addColor(pick(0, 255), pick(0, 255), pick(0, 255), pick(1, 1000));
-        ktml::ColorHistogram hback;
-        b = encode(h);
-        ASSERT_EQ(hback.fromBin(b.data(), b.size()), b.size());
-        ASSERT_TRUE(hback == h);
+        ktml::ColorHistogram h(1u << pick(0, 4), 1u << pick(0, 4), 1u << pick(0, 4)), hback;
+        for (int i = pick(0, 30); i > 0; --i) h.addColor(pick(0, 255), pick(0, 255), pick(0, 255), pick(1, 1000));
+        ASSERT_TRUE(readBin(hback, binOf(h)) == binOf(h).size() && hback == h) << round;
     }
 }

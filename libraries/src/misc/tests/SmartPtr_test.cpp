@@ -30,17 +30,14 @@ struct Derived : Counted {
 TEST(SmartPtr, SharesAndDeletesOnce) {
     {
         kttl::SmartPtr<Counted> a(new Counted(3));
-        EXPECT_EQ(a.getRefCount(), 1);
         kttl::SmartPtr<Counted> b = a;
-        EXPECT_EQ(a.getRefCount(), 2);
-        EXPECT_EQ(b->value, 3);
+        EXPECT_TRUE(a.getRefCount() == 2 && b->value == 3);
         kttl::SmartPtr<Counted> c(std::move(b));
         EXPECT_TRUE(b.isNull());
         a.reset();
         EXPECT_EQ(c.getRefCount(), 1);
         c = c;  // self-assignment keeps the object
-        EXPECT_EQ(Counted::alive, 1);
-        EXPECT_EQ((*c).value, 3);
+        EXPECT_TRUE(Counted::alive == 1 && (*c).value == 3);
     }
     EXPECT_EQ(Counted::alive, 0);
 
@@ -49,8 +46,7 @@ TEST(SmartPtr, SharesAndDeletesOnce) {
     EXPECT_EQ(base.dynamicCast<Derived>()->extra, "derived");
     EXPECT_TRUE(kttl::SmartPtr<Counted>(new Counted).dynamicCast<Derived>().isNull());
     kttl::ConstSmartPtr<Counted> ro = base;
-    EXPECT_EQ(ro.getRefCount(), 2);
-    EXPECT_EQ(ro->value, 7);
+    EXPECT_TRUE(ro.getRefCount() == 2 && ro->value == 7);
     base.reset();
     EXPECT_EQ(Counted::alive, 1);
     ro.reset();
@@ -80,8 +76,7 @@ TEST(SmartArray, ZeroedElementsSharedStorage) {
     EXPECT_EQ(a[0] + a[1] + a[2] + a[3], 0);
     kttl::SmartArray<int> b = a;
     b[2] = 9;
-    EXPECT_EQ(a[2], 9);
-    EXPECT_EQ(a.getRefCount(), 2);
+    EXPECT_TRUE(a[2] == 9 && a.getRefCount() == 2);
     EXPECT_TRUE(kttl::SmartArray<int>(0).isNull());
     {
         kttl::SmartArray<Counted> objs(new Counted[5], 5);
@@ -108,9 +103,7 @@ TEST(SmartPtr, CountsStayExactAcrossThreads) {
         });
     }
     for (auto& t : threads) t.join();
-    EXPECT_EQ(shared.getRefCount(), 1);
-    EXPECT_EQ(arr.getRefCount(), 1);
-    EXPECT_EQ(Counted::alive, 1);
+    EXPECT_TRUE(shared.getRefCount() == 1 && arr.getRefCount() == 1 && Counted::alive == 1);
 
     // Last owners released on different threads: deleted exactly once.
     Counted* raw = new Counted(2);

@@ -17,20 +17,17 @@ TEST(Event, AutoResetLetsOneWaitThroughPerSignalManualStaysUntilReset) {
     Event copy = autoEv;  // copies share one event
     EXPECT_FALSE(autoEv.wait(0));
     copy.signal();
-    EXPECT_TRUE(autoEv.wait(0));
-    EXPECT_FALSE(copy.wait(0));  // consumed through the other copy
+    EXPECT_TRUE(autoEv.wait(0) && !copy.wait(0));  // consumed through the other copy
     EXPECT_GE(elapsedMs([&] { EXPECT_FALSE(autoEv.wait(40)); }), 39u);
 
     Event manual(true, true);
-    EXPECT_TRUE(manual.wait(0));
-    EXPECT_TRUE(manual.wait(5));
+    EXPECT_TRUE(manual.wait(0) && manual.wait(5));
     manual.reset();
     EXPECT_FALSE(manual.wait(0));
 
     Event moved = std::move(copy);
     EXPECT_FALSE(copy.signal() || copy.reset() || copy.wait(0));
-    EXPECT_TRUE(moved.signal());
-    EXPECT_TRUE(autoEv.wait(0));
+    EXPECT_TRUE(moved.signal() && autoEv.wait(0));
 }
 
 TEST(Event, OneAutoSignalWakesExactlyOneOfTwoWaitersManualWakesBoth) {
@@ -60,16 +57,14 @@ TEST(Event, OneAutoSignalWakesExactlyOneOfTwoWaitersManualWakesBoth) {
 
 TEST(Mutex, RecursiveOwnerOnlyUnlockAndBoundedLockFromOtherThreads) {
     Mutex m(true);  // owned by the constructing thread
-    ASSERT_TRUE(m.lock(0));  // recursive
-    EXPECT_EQ(m.lockCount(), 2u);
+    ASSERT_TRUE(m.lock(0) && m.lockCount() == 2u);  // recursive
     std::thread other([&] {
         EXPECT_FALSE(m.lock(0));
         EXPECT_GE(elapsedMs([&] { EXPECT_FALSE(m.lock(30)); }), 29u);
         EXPECT_FALSE(m.unlock());  // not the owner
     });
     other.join();
-    EXPECT_TRUE(m.unlock());
-    EXPECT_TRUE(m.ownedByCaller());
+    EXPECT_TRUE(m.unlock() && m.ownedByCaller());
 
     // A locker waiting on another thread gets it once the last level is released.
     std::atomic<bool> got{false};
@@ -80,8 +75,7 @@ TEST(Mutex, RecursiveOwnerOnlyUnlockAndBoundedLockFromOtherThreads) {
         if (got) m.unlock();
     });
     ASSERT_TRUE(trying.wait(kLongMs));
-    EXPECT_TRUE(m.unlock());
-    EXPECT_FALSE(m.unlock());  // nothing left to release
+    EXPECT_TRUE(m.unlock() && !m.unlock());  // then nothing is left to release
     waiter.join();
     EXPECT_TRUE(got);
 }
@@ -90,10 +84,8 @@ TEST(Wait, EarlierObjectsWinAndATimeOutReportsFalse) {
     Event a(false, true), b(false, true);
     std::vector<ktst::WaitObject*> list{&a, &b};
     size_t index = 99;
-    ASSERT_TRUE(ktst::Wait(list, 0, index));
-    EXPECT_EQ(index, 0u);
-    ASSERT_TRUE(ktst::Wait(list, 0, index));
-    EXPECT_EQ(index, 1u);
+    EXPECT_TRUE(ktst::Wait(list, 0, index) && index == 0u);
+    EXPECT_TRUE(ktst::Wait(list, 0, index) && index == 1u);
     EXPECT_GE(elapsedMs([&] { EXPECT_FALSE(ktst::Wait(list, 25, index)); }), 24u);
     EXPECT_FALSE(ktst::Wait(std::vector<ktst::WaitObject*>(), kLongMs, index));
 
@@ -101,8 +93,7 @@ TEST(Wait, EarlierObjectsWinAndATimeOutReportsFalse) {
         ktst::Wait(5);
         b.signal();
     });
-    EXPECT_TRUE(ktst::Wait(list, kLongMs, index));
-    EXPECT_EQ(index, 1u);
+    EXPECT_TRUE(ktst::Wait(list, kLongMs, index) && index == 1u);
     signaller.join();
 }
 
@@ -112,24 +103,18 @@ TEST(Wait, WaitMultipleSetsABitPerSignalledObjectAndAcquiresMutexes) {
     uint32_t bits = 0;
     ASSERT_TRUE(ktst::WaitMultiple({&a, &b, &c, &m}, 0, bits));
     EXPECT_EQ(bits, 0b1101u);
-    EXPECT_FALSE(a.isSignalled());   // auto-reset consumed
-    EXPECT_TRUE(c.isSignalled());    // manual stays
-    EXPECT_TRUE(m.ownedByCaller());  // waiting on a mutex takes it
-    EXPECT_FALSE(ktst::WaitMultiple(std::vector<ktst::WaitObject*>(33, &c), 0, bits));
-    EXPECT_EQ(bits, 0u);
+    // Auto-reset consumed, manual stays, waiting on a mutex takes it.
+    EXPECT_TRUE(!a.isSignalled() && c.isSignalled() && m.ownedByCaller());
+    EXPECT_TRUE(!ktst::WaitMultiple(std::vector<ktst::WaitObject*>(33, &c), 0, bits) && bits == 0u);
 }
 
 TEST(Wait, RemainingTimeIsWrapSafeAndFloorsAtZero) {
     struct Case { uint32_t start, now, ms, left; };
     const Case cases[] = {
-        {100, 100, 50, 50},
-        {100, 149, 50, 1},
-        {100, 150, 50, 0},
-        {100, 5000, 50, 0},
+        {100, 100, 50, 50}, {100, 149, 50, 1}, {100, 150, 50, 0}, {100, 5000, 50, 0}, {5, 5, 0, 0},
         {0xFFFFFFF0u, 0x10u, 100, 100 - 0x20},  // across the wrap: 32 ms elapsed
         {0xFFFFFFF0u, 0x60u, 100, 0},
         {0xFFFFFFF0u, 0x10u, ktst::WAIT_INFINITE, ktst::WAIT_INFINITE},
-        {5, 5, 0, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ktst::remainingMs(c.start, c.now, c.ms), c.left) << c.start << " " << c.now << " " << c.ms;
