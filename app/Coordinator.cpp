@@ -173,6 +173,32 @@ bool Coordinator::initialize(const ktvl::Resolution& requested) {
     return true;
 }
 
+bool Coordinator::loadFrame(ProcessFrame& frame, const unsigned char* nv21, uint32_t width, uint32_t height,
+                            bool dayMode, kt_image& colour, const kttl::TimeStamp& stamp,
+                            const kttl::ElapsedTime& position) {
+    frame.clear();
+    // Colour only for small frames by day; a colour buffer that cannot be had falls back to gray.
+    const bool useColour = width <= kMaxColourWidth && dayMode && kt_ensure_image(&colour, width, height, 4) == 1 &&
+                           colour.data != nullptr;
+    if (useColour) {
+        convertYUV420_NV21toARGB8888(nv21, colour);
+        frame.setAttribute(kNativeResolution, sizeText(colour.width, colour.height));
+        frame.setBGRY(kNativeImage, colour);
+    } else {
+        // The luminance plane as it lies in the SDK's buffer.
+        kt_image gray;
+        gray.data = const_cast<unsigned char*>(nv21);
+        gray.width = width;
+        gray.height = height;
+        gray.channels = 1;
+        gray.size = width * height;
+        frame.setAttribute(kNativeResolution, sizeText(width, height));
+        frame.setImage(kNativeImage, gray, 2);
+    }
+    frame.setTimePosition(stamp, position);
+    return useColour;
+}
+
 int Coordinator::process(const SimpleTracker::Params& params) {
     if (!mInitialized) {
         log(kttl::ERR, "Not initialized");
@@ -218,27 +244,9 @@ int Coordinator::process(const SimpleTracker::Params& params) {
             }
         }
 
-        frame.clear();
-        // Colour only for small frames by day; a colour buffer that cannot be had falls back to gray.
-        const bool useColour = width <= kMaxColourWidth && mDayMode.wait(0) &&
-                               kt_ensure_image(&colour, width, height, 4) == 1 && colour.data != nullptr;
-        if (useColour) {
-            convertYUV420_NV21toARGB8888(pixels, colour);
-            frame.setAttribute(kNativeResolution, sizeText(colour.width, colour.height));
-            frame.setBGRY(kNativeImage, colour);
-        } else {
-            // The luminance plane as it lies in the SDK's buffer: no copy.
-            kt_image gray;
-            gray.data = pixels;
-            gray.width = width;
-            gray.height = height;
-            gray.channels = 1;
-            gray.size = width * height;
-            frame.setAttribute(kNativeResolution, sizeText(width, height));
-            frame.setImage(kNativeImage, gray, 2);
-        }
-        frame.setTimePosition(kttl::TimeStamp::systemTime(),
-                              kttl::ElapsedTime(static_cast<int64_t>(kt_tickcount() - startTick)));
+        const bool useColour = loadFrame(frame, pixels, width, height, mDayMode.wait(0), colour,
+                                         kttl::TimeStamp::systemTime(),
+                                         kttl::ElapsedTime(static_cast<int64_t>(kt_tickcount() - startTick)));
         if (!mTracker.process(frame, useColour)) log(kttl::ERR, mTracker.getLastError());
         failures = 0;
     }

@@ -43,6 +43,13 @@ public:
     // The frame loop: kStopped, kConfigChanged, or kNotRun (not initialised, or the tracker refused
     // the parameters).
     int process(const SimpleTracker::Params& params);
+    // Fills `frame` from one NV21 camera frame as the loop does: cleared, then "Native Image" as the
+    // four-byte colour form (frames no wider than kMaxColourWidth by day; `colour` is the reused
+    // buffer) or the gray luminance plane, the native resolution, the time stamp and the stream
+    // position. Returns whether the colour form was used.
+    static bool loadFrame(ProcessFrame& frame, const unsigned char* nv21, uint32_t width, uint32_t height,
+                          bool dayMode, kt_image& colour, const kttl::TimeStamp& stamp,
+                          const kttl::ElapsedTime& position);
 
     bool isInitialized() const { return mInitialized; }
     // The resolution initialize() set (0x0 before).

@@ -207,11 +207,13 @@ void SyntheticScene::ellipse(uint8_t* nv21, double cx, double cy, double rx, dou
     }
 }
 
-void SyntheticScene::drawMovers(uint8_t* nv21, double t) const {
+static_assert(sizeof(kMovers) / sizeof(kMovers[0]) == SyntheticScene::kMoverCount, "one box per mover");
+
+void SyntheticScene::moverBoxes(double t, std::vector<MoverBox>& out) const {
+    out.clear();
     const double W = width_, H = height_;
-    uint32_t seed = static_cast<uint32_t>(index_) * 2246822519U;
+    int id = 0;
     for (const Mover& m : kMovers) {
-        seed += 0x9E3779B9U;
         const bool person = m.kind == Kind::Person;
         // Size at the path's start; the diagonal walker is sized again below as it goes.
         double foot = m.footFrom;
@@ -224,7 +226,22 @@ void SyntheticScene::drawMovers(uint8_t* nv21, double t) const {
         objH = (person ? 0.17 : 0.13) * H * perspective(foot);
         objW = person ? 0.38 * objH : 2.5 * objH;
         const double left = m.direction > 0 ? travelled - objW : W - travelled;
-        const double bottom = foot * H, top = bottom - objH, right = left + objW;
+        const double bottom = foot * H, top = bottom - objH;
+        out.push_back(MoverBox{id++, person, left, top, left + objW, bottom});
+    }
+}
+
+void SyntheticScene::drawMovers(uint8_t* nv21, double t) const {
+    uint32_t seed = static_cast<uint32_t>(index_) * 2246822519U;
+    std::vector<MoverBox>& boxes = boxes_;
+    if (boxes.capacity() < kMoverCount) boxes.reserve(kMoverCount);
+    moverBoxes(t, boxes);
+    for (const Mover& m : kMovers) {
+        seed += 0x9E3779B9U;
+        const MoverBox& box = boxes[static_cast<size_t>(&m - kMovers)];
+        const bool person = box.person;
+        const double left = box.left, top = box.top, right = box.right, bottom = box.bottom;
+        const double objW = right - left, objH = bottom - top;
         Paint main{m.y, m.u, m.v};
         if (night_) main = Paint{static_cast<uint8_t>(person ? 95 : 55), 128, 128};
         const Paint dark{static_cast<uint8_t>(night_ ? 30 : 45), 128, 128};

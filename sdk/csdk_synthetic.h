@@ -33,6 +33,17 @@ public:
     // Gain the lighting option applies at scene time t seconds (1.0 without the option).
     double gainAt(double seconds) const;
 
+    // Where a mover is drawn at scene time t (pixels of the prepared size; edges may lie outside the
+    // frame while it enters or leaves): the ground truth of the scene.
+    struct MoverBox {
+        int id;       // 0-based index of the mover, stable for the whole scene
+        bool person;  // person, else vehicle
+        double left, top, right, bottom;
+    };
+    static constexpr int kMoverCount = 6;
+    // The boxes of every mover at scene time `seconds`, in id order (always kMoverCount entries).
+    void moverBoxes(double seconds, std::vector<MoverBox>& out) const;
+
 private:
     struct Paint {
         uint8_t y, u, v;
@@ -55,6 +66,7 @@ private:
     std::vector<int8_t> noise_;   // width + kNoiseWindow sensor-noise samples
     uint8_t clamp_[768];          // clamp_[v + 256] = v limited to 0..255
     uint8_t gainLut_[256];
+    mutable std::vector<MoverBox> boxes_;  // drawMovers' scratch, reserved once
     double lutGain_ = 1.0;
 };
 

@@ -106,10 +106,4 @@ TEST(Coordinator, SdkSettingsRecord) {
         Coordinator::fillSdkSettings();
         EXPECT_EQ(csdk_settings.features, (features & 0xE0) | 0x0A);
     }
-    EXPECT_STREQ(csdk_settings.app_name, "Veltrano");
-    EXPECT_STREQ(csdk_settings.vendor_name, "Orvandi");
-    EXPECT_EQ(csdk_settings.api_version, 2);
-    EXPECT_EQ(csdk_settings.app_enabled, 1);
-    EXPECT_STREQ(csdk_settings.log_path, "/var/log/Veltrano.log");
-    EXPECT_STREQ(csdk_settings.error_log_path, "/var/log/Veltrano.log");
 }

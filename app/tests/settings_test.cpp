@@ -152,7 +152,6 @@ TEST(Settings, ModelFiles) {
     EXPECT_EQ(AppFiles::listModelFiles(AppFiles::htmlDirectory()),
               (ktsl::Set<kttl::String>{home.path() + "/html/human.bin", home.path() + "/html/svm_binary_model"}));
     EXPECT_TRUE(AppFiles::listModelFiles("/nonexistent/html/").empty());
-    EXPECT_EQ(AppFiles::settingsPath(), home.path() + "/html/settings_xml.txt");
     unsetenv("CS_APP_HOME");
     EXPECT_EQ(AppFiles::defaultSettingsPath(), "/html/default_settings_xml.txt");
 }

@@ -99,9 +99,7 @@ protected:
     // A ramp clip (luminance (x + 3 y + 8 index) mod 256, U 200, V 60) of `frames` pictures.
     std::string rampClip(const char* name, int width, int height, int frames) {
         const std::string path = tempPath(name);
-        EXPECT_TRUE(testclip::writeClip(path, width, height, frames, 25, [&](int i, uint8_t* y, int ys, uint8_t* u, uint8_t* v, int cs) {
-            testclip::rampPainter(i, y, ys, u, v, cs, width, height);
-        }));
+        EXPECT_TRUE(testclip::writeRampClip(path, width, height, frames));
         return path;
     }
 

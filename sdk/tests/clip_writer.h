@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 extern "C" {
@@ -12,11 +11,21 @@ extern "C" {
 
 namespace testclip {
 
-// Fills one yuv420p picture: y plane (stride ys), u and v planes (stride cs), for frame `index`.
-using Painter = std::function<void(int index, uint8_t* y, int ys, uint8_t* u, uint8_t* v, int cs)>;
+// Fills one yuv420p picture with the pattern the tests check: luminance = (x + 3 y + 8 index) mod 256,
+// U = 200, V = 60.
+inline void paintRamp(int index, uint8_t* y, int ys, uint8_t* u, uint8_t* v, int cs, int width, int height) {
+    for (int r = 0; r < height; ++r)
+        for (int c = 0; c < width; ++c) y[r * ys + c] = static_cast<uint8_t>((c + 3 * r + 8 * index) & 255);
+    for (int r = 0; r < height / 2; ++r)
+        for (int c = 0; c < width / 2; ++c) {
+            u[r * cs + c] = 200;
+            v[r * cs + c] = 60;
+        }
+}
 
-// Writes `frames` pictures of width x height at `fps` to `path`. False on any failure.
-inline bool writeClip(const std::string& path, int width, int height, int frames, int fps, const Painter& paint) {
+// Writes `frames` ramp pictures of width x height at 25 frames/s to `path`. False on any failure.
+inline bool writeRampClip(const std::string& path, int width, int height, int frames) {
+    const int fps = 25;
     AVFormatContext* out = nullptr;
     if (avformat_alloc_output_context2(&out, nullptr, "matroska", path.c_str()) < 0 || out == nullptr) return false;
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_FFV1);
@@ -52,7 +61,8 @@ inline bool writeClip(const std::string& path, int width, int height, int frames
     for (int i = 0; ok && i < frames; ++i) {
         ok = av_frame_make_writable(frame) >= 0;
         if (!ok) break;
-        paint(i, frame->data[0], frame->linesize[0], frame->data[1], frame->data[2], frame->linesize[1]);
+        paintRamp(i, frame->data[0], frame->linesize[0], frame->data[1], frame->data[2], frame->linesize[1], width,
+                  height);
         frame->pts = i;
         ok = avcodec_send_frame(enc, frame) >= 0;
         drain();
@@ -68,17 +78,6 @@ inline bool writeClip(const std::string& path, int width, int height, int frames
     avcodec_free_context(&enc);
     avformat_free_context(out);
     return ok;
-}
-
-// The pattern the tests check: luminance = (x + 3 y + 8 index) mod 256, U = 200, V = 60.
-inline void rampPainter(int index, uint8_t* y, int ys, uint8_t* u, uint8_t* v, int cs, int width, int height) {
-    for (int r = 0; r < height; ++r)
-        for (int c = 0; c < width; ++c) y[r * ys + c] = static_cast<uint8_t>((c + 3 * r + 8 * index) & 255);
-    for (int r = 0; r < height / 2; ++r)
-        for (int c = 0; c < width / 2; ++c) {
-            u[r * cs + c] = 200;
-            v[r * cs + c] = 60;
-        }
 }
 
 }  // namespace testclip

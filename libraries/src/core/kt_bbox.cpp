@@ -52,6 +52,18 @@ void kt_bbox_inflate(kt_bbox* box, uint32_t left, uint32_t top, uint32_t right, 
     box->height = add_sat(box->height, uint64_t(t) + bottom);
 }
 
+uint64_t kt_bbox_overlap(const kt_bbox* a, const kt_bbox* b) {
+    if (!a || !b) return 0;
+    const uint64_t left = a->x > b->x ? a->x : b->x, top = a->y > b->y ? a->y : b->y;
+    const uint64_t ar = uint64_t(a->x) + a->width, br = uint64_t(b->x) + b->width;
+    const uint64_t ab = uint64_t(a->y) + a->height, bb = uint64_t(b->y) + b->height;
+    const uint64_t right = ar < br ? ar : br, bottom = ab < bb ? ab : bb;
+    if (right <= left || bottom <= top) return 0;
+    return (right - left) * (bottom - top);
+}
+
+uint64_t kt_bbox_area(const kt_bbox* box) { return box ? uint64_t(box->width) * box->height : 0; }
+
 int kt_bbox_intersects(const kt_bbox* box, const kt_segment* segment) {
     if (!box || !segment) return 0;
     // Corners beyond the signed range are pinned to its edge rather than wrapped negative.

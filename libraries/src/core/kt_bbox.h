@@ -36,6 +36,13 @@ int kt_bbox_inside(const kt_bbox* box, uint32_t width, uint32_t height);
  * t = min(top, y)). Width and height saturate at UINT32_MAX. Null ignored. */
 void kt_bbox_inflate(kt_bbox* box, uint32_t left, uint32_t top, uint32_t right, uint32_t bottom);
 
+/* Intersection area of two boxes, 0 when they are disjoint or either is null. 64-bit so that no
+ * pair of 32-bit boxes overflows. */
+uint64_t kt_bbox_overlap(const kt_bbox* a, const kt_bbox* b);
+
+/* width x height in 64 bits; 0 for null. */
+uint64_t kt_bbox_area(const kt_bbox* box);
+
 /* 1 when the segment crosses any of the box's four edges (kt_intersects against the segments
  * through the corners x, y, x+width, y+height); a segment wholly inside does not count. Nulls: 0. */
 int kt_bbox_intersects(const kt_bbox* box, const kt_segment* segment);

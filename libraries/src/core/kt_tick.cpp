@@ -2,7 +2,15 @@
 
 #include <time.h>
 
+#include <atomic>
+
+namespace {
+std::atomic<kt_tick_source> g_source{nullptr};
+}
+
 uint32_t kt_tickcount(void) {
+    const kt_tick_source source = g_source.load(std::memory_order_acquire);
+    if (source != nullptr) return source();
     struct timespec ts;
     if (clock_gettime(CLOCK_MONOTONIC, &ts) != 0) return 0;
     // Unsigned arithmetic so the count wraps instead of overflowing a signed type.
@@ -11,3 +19,5 @@ uint32_t kt_tickcount(void) {
 }
 
 uint32_t gettickcount(void) { return kt_tickcount(); }
+
+void kt_set_tick_source(kt_tick_source source) { g_source.store(source, std::memory_order_release); }

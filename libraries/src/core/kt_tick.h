@@ -10,3 +10,9 @@ uint32_t kt_tickcount(void);
 
 /* The same function under its second name. */
 uint32_t gettickcount(void);
+
+/* A replacement clock for kt_tickcount (and so for every countdown and timer of the process); null
+ * restores the monotonic clock. For harnesses that must step time without sleeping: the source must be
+ * thread-safe and is called on every tick request. */
+typedef uint32_t (*kt_tick_source)(void);
+void kt_set_tick_source(kt_tick_source source);

@@ -1,10 +1,12 @@
 // AllocCounter: counts every heap allocation a test program makes (operator new ends in malloc) and,
-// separately, those big enough to be a picture buffer.
+// separately, those big enough to be a picture buffer; also tracks the bytes held and their peak.
 //
 // It DEFINES the C allocation functions: exactly one translation unit per test program includes it.
 // Counting is off under the sanitizers, which replace the allocator themselves; tests then skip the
 // counts (KT_ALLOC_COUNTING is 0) but still run everything else.
 #pragma once
+
+#include <malloc.h>
 
 #include <atomic>
 #include <cstddef>
@@ -36,6 +38,19 @@ inline void count(size_t n) {
 // Allocations so far; subtract two readings for what happened between them.
 inline Counts now() { return {g_all.load(), g_big.load()}; }
 
+// Heap bytes held (usable sizes) and the highest value since the last resetPeak().
+inline std::atomic<long> g_held{0};
+inline std::atomic<long> g_peak{0};
+inline void held(long delta) {
+    const long v = g_held.fetch_add(delta, std::memory_order_relaxed) + delta;
+    long p = g_peak.load(std::memory_order_relaxed);
+    while (v > p && !g_peak.compare_exchange_weak(p, v, std::memory_order_relaxed)) {
+    }
+}
+inline long heldBytes() { return g_held.load(); }
+inline long peakBytes() { return g_peak.load(); }
+inline void resetPeak() { g_peak.store(g_held.load()); }
+
 }  // namespace alloc_counter
 
 #if KT_ALLOC_COUNTING
@@ -46,21 +61,28 @@ void* __libc_realloc(void*, size_t);
 void* __libc_memalign(size_t, size_t);
 void __libc_free(void*);
 
+static void* kt_counted(void* p) {
+    if (p) alloc_counter::held(static_cast<long>(malloc_usable_size(p)));
+    return p;
+}
 void* malloc(size_t n) {
     alloc_counter::count(n);
-    return __libc_malloc(n);
+    return kt_counted(__libc_malloc(n));
 }
 void* calloc(size_t n, size_t m) {
     alloc_counter::count(n * m);
-    return __libc_calloc(n, m);
+    return kt_counted(__libc_calloc(n, m));
 }
 void* realloc(void* p, size_t n) {
     alloc_counter::count(n);
-    return __libc_realloc(p, n);
+    const long old = p ? static_cast<long>(malloc_usable_size(p)) : 0;
+    void* q = __libc_realloc(p, n);
+    if (q || n == 0) alloc_counter::held(-old);  // moved or freed; a failed realloc keeps p
+    return kt_counted(q);
 }
 void* memalign(size_t alignment, size_t n) {
     alloc_counter::count(n);
-    return __libc_memalign(alignment, n);
+    return kt_counted(__libc_memalign(alignment, n));
 }
 void* aligned_alloc(size_t alignment, size_t n) { return memalign(alignment, n); }
 int posix_memalign(void** out, size_t alignment, size_t n) {
@@ -69,6 +91,9 @@ int posix_memalign(void** out, size_t alignment, size_t n) {
     *out = p;
     return 0;
 }
-void free(void* p) { __libc_free(p); }
+void free(void* p) {
+    if (p) alloc_counter::held(-static_cast<long>(malloc_usable_size(p)));
+    __libc_free(p);
+}
 }
 #endif

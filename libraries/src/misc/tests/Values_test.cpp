@@ -5,25 +5,9 @@
 #include "TestBytes.h"
 #include "kttl_Buffer.h"
 #include "kttl_Double.h"
-#include "kttl_ElapsedTime.h"
 #include "kttl_Integer.h"
 #include "kttl_String.h"
-#include "kttl_TimeStamp.h"
 #include "kttl_UUID.h"
-
-// Ids and names are written into files and onto the wire.
-TEST(Values, TypeIdsAndNames) {
-    auto check = [](const ktsl::Serializable& v, unsigned short id, const char* name) {
-        EXPECT_TRUE(v.getTypeId() == id && v.getTypeName() == name) << name << " " << v.getTypeId();
-    };
-    check(kttl::String(), 501, "kttl_String");
-    check(kttl::TimeStamp(), 502, "kttl_TimeStamp");
-    check(kttl::ElapsedTime(), 503, "kttl_ElapsedTime");
-    check(kttl::Integer(), 504, "Integer");
-    check(kttl::Double(), 505, "Double");
-    check(kttl::Buffer(), 506, "Buffer");
-    check(kttl::UUID(), 507, "UUID");
-}
 
 TEST(Integer, BinaryAndXmlForms) {
     EXPECT_EQ(binOf(kttl::Integer(-2)), (Bytes{0xFE, 0xFF, 0xFF, 0xFF}));

@@ -44,8 +44,6 @@ TEST(Resolution, OrderAndMaximum) {
 
 TEST(Resolution, SerializedForms) {
     const Resolution r(1280, 720);
-    EXPECT_EQ(r.getTypeId(), 815);
-    EXPECT_EQ(r.getTypeName(), "Resolution");
     ASSERT_EQ(r.getBinLength(), 8u);
     std::vector<unsigned char> bin(8);
     ASSERT_EQ(r.toBin(bin.data()), 8u);

@@ -40,7 +40,7 @@ TEST(ProcessFrame, StoresBothFormsOfABgryImage) {
     const kt_image* luminance = frame.getSetImage("Other", 2);
     ASSERT_NE(luminance, nullptr);
     const unsigned char* p = three.img.data;
-    EXPECT_EQ(luminance->data[1], (30 * p[3] + 59 * p[4] + 11 * p[5]) / 100);
+    EXPECT_EQ(luminance->data[1], (30 * p[5] + 59 * p[4] + 11 * p[3]) / 100) << "blue, green, red order";
 }
 
 TEST(ProcessFrame, SetImagesClearingAndReuse) {
@@ -84,7 +84,7 @@ TEST(ProcessFrame, SetImagesClearingAndReuse) {
     // Refused inputs leave the frame as it was.
     kt_image empty{};
     EXPECT_THROW(frame.setImage("Bad", empty, 2), kttl::Exception);
-    EXPECT_THROW(frame.setImage("Bad", gray.img, 4), kttl::Exception);
+    EXPECT_THROW(frame.setImage("Bad", gray.img, 8), kttl::Exception);
     kt_image lying = gray.img;
     lying.size = 3;
     EXPECT_THROW(frame.setImage("Bad", lying, 2), kttl::Exception);

@@ -9,14 +9,15 @@
 #include "kttl_Logger.h"
 
 class CaptureLogger : public kttl::Logger {
-public:
+  public:
     CaptureLogger() : kttl::Logger("") { start(); }
     ~CaptureLogger() override { stop(kttl::ElapsedTime(5000)); }
 
     bool output(const kttl::LogType&, const kttl::String& line) override {
         std::lock_guard<std::mutex> lock(m_mutex);
         std::string text = line;
-        if (!text.empty() && text.back() == '\n') text.pop_back();
+        if (!text.empty() && text.back() == '\n')
+            text.pop_back();
         m_lines.push_back(text);
         return true;
     }
@@ -36,7 +37,7 @@ public:
         m_lines.clear();
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::vector<std::string> m_lines;
 };

@@ -1,0 +1,252 @@
+// pipeline_bench: the camera application's per-frame road (NV21 conversion, then SimpleTracker::process)
+// over clip frames held in memory, per resolution: speed, stage timings, memory and allocations.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Coordinator.h"
+#include "SimpleTracker.h"
+#include "bench_alloc.h"
+#include "bench_stats.h"
+#include "csdk_media.h"
+#include "csdk_synthetic.h"
+#include "kt_image.h"
+
+namespace {
+
+struct Config {
+    uint32_t width, height;
+    bool colour;
+};
+
+const Config kConfigs[] = {{640, 480, false}, {1280, 720, false}, {1920, 1080, false}, {176, 144, true}};
+
+// Frames kept in memory per resolution; the clip loops over them. Enough to pass the 5 s start of the
+// background comparison at 25 frames per second.
+const uint32_t kHeldFrames = 200;
+const uint32_t kDefaultFrames = 600;  // timed frames per resolution
+const uint32_t kWarmupFrames = 150;   // 6 s of stream: the background model is compared from 5 s on
+const int64_t kFrameMs = 40;          // stream step between frames (25 frames per second)
+
+void usage() {
+    std::printf(
+        "usage: pipeline_bench [clip] [--frames N] [--soak N] [--help]\n"
+        "  clip        any file or URL FFmpeg reads, scaled to each resolution; the stand-in's synthetic\n"
+        "              street scene when none is given\n"
+        "  --frames N  timed frames per resolution after %u warm-up frames (default %u)\n"
+        "  --soak N    also run N frames at 176x144 colour and report resident-memory growth (0: skip)\n"
+        "Runs the frame loop's NV21 conversion and SimpleTracker::process exactly as the application does,\n"
+        "at 640x480, 1280x720 and 1920x1080 gray and 176x144 colour, on one thread. Prints per resolution\n"
+        "the median and 99th-percentile ms per frame, frames per second, each stage's median, the peak\n"
+        "resident memory and the heap allocations per frame, then one line per resolution:\n"
+        "  pipeline res=<w>x<h> colour=<0|1> ms=<median> p99=<ms> fps=<n> allocs_per_frame=<n> rss_mb=<n>\n",
+        kWarmupFrames, kDefaultFrames);
+}
+
+double rss_mb() {
+    // Current resident set from /proc (peak from getrusage is printed separately).
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    long pages = 0, resident = 0;
+    if (f != nullptr) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return static_cast<double>(resident) * 4096.0 / (1024.0 * 1024.0);
+}
+
+double peak_rss_mb() {
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+double percentile(std::vector<double> v, double p) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    size_t i = static_cast<size_t>(std::ceil(p * static_cast<double>(v.size()))) - 1;
+    return v[std::min(i, v.size() - 1)];
+}
+
+// Decodes or renders `count` NV21 frames at the size.
+bool load_frames(const std::string& clip, uint32_t width, uint32_t height, uint32_t count,
+                 std::vector<std::vector<uint8_t>>& frames, std::string& error) {
+    std::unique_ptr<csdk_standin::FrameSource> source;
+    if (clip.empty()) {
+        source.reset(new csdk_standin::SyntheticScene(false, false, 0));
+    } else {
+        auto* media = new csdk_standin::MediaSource(clip);
+        source.reset(media);
+        if (!media->open(error))
+            return false;
+    }
+    if (!source->prepare(static_cast<int>(width), static_cast<int>(height))) {
+        error = "cannot serve " + std::to_string(width) + "x" + std::to_string(height);
+        return false;
+    }
+    frames.assign(count, std::vector<uint8_t>(static_cast<size_t>(width) * height * 3 / 2));
+    for (uint32_t i = 0; i < count; ++i) {
+        auto result = source->next(frames[i].data());
+        if (result == csdk_standin::FrameSource::Result::End && source->rewind())
+            result = source->next(frames[i].data());
+        if (result != csdk_standin::FrameSource::Result::Ok) {
+            error = "frame " + std::to_string(i) + ": " + source->lastError();
+            return false;
+        }
+    }
+    return true;
+}
+
+struct Run {
+    std::vector<double> ms;
+    uint64_t allocs = 0;
+    uint32_t frames = 0;
+    uint64_t moving = 0;
+    bool ok = true;
+};
+
+// Feeds frames from `first` on through the loop's conversion and the tracker; times `timed` of them.
+Run run_frames(SimpleTracker& tracker, ProcessFrame& frame, kt_image& colour, const Config& c,
+               const std::vector<std::vector<uint8_t>>& frames, uint64_t first, uint32_t warmup,
+               uint32_t timed) {
+    Run run;
+    const kttl::TimeStamp start(1700000000, 0);
+    for (uint64_t i = first; i < first + warmup + timed; ++i) {
+        const bool measured = i >= first + warmup;
+        const uint64_t allocsBefore = bench::alloc_count();
+        const double t0 = bench::now_ms();
+        const int64_t position = static_cast<int64_t>(i) * kFrameMs;
+        const bool useColour =
+            Coordinator::loadFrame(frame, frames[i % frames.size()].data(), c.width, c.height, c.colour,
+                                   colour, start, kttl::ElapsedTime(position));
+        const bool ok = tracker.process(frame, useColour);
+        const double t1 = bench::now_ms();
+        if (!ok)
+            run.ok = false;
+        if (measured) {
+            run.ms.push_back(t1 - t0);
+            run.allocs += bench::alloc_count() - allocsBefore;
+            unsigned n = 0;
+            frame.getUntracked("Moving", n);
+            run.moving += n;
+            ++run.frames;
+        }
+    }
+    return run;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string clip;
+    uint32_t timed = kDefaultFrames;
+    uint64_t soak = 100000;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            usage();
+            return 0;
+        } else if (a == "--frames" && i + 1 < argc) {
+            timed = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+        } else if (a == "--soak" && i + 1 < argc) {
+            soak = std::strtoull(argv[++i], nullptr, 10);
+        } else if (!a.empty() && a[0] == '-') {
+            usage();
+            return 2;
+        } else {
+            clip = a;
+        }
+    }
+    std::printf("pipeline_bench: %s, one thread, %u timed frames per resolution, allocation counting %s\n",
+                clip.empty() ? "synthetic street scene" : clip.c_str(), timed,
+                bench::alloc_counting() ? "on" : "off");
+
+    std::vector<std::string> summary;
+    for (const Config& c : kConfigs) {
+        std::vector<std::vector<uint8_t>> frames;
+        std::string error;
+        if (!load_frames(clip, c.width, c.height, kHeldFrames, frames, error)) {
+            std::fprintf(stderr, "pipeline_bench: %s\n", error.c_str());
+            return 1;
+        }
+        SimpleTracker tracker(nullptr, 0, false);
+        SimpleTracker::Params params;  // the camera application's defaults
+        if (!tracker.setParameters(params)) {
+            std::fprintf(stderr, "pipeline_bench: %s\n", tracker.getLastError().c_str());
+            return 1;
+        }
+        ProcessFrame frame;
+        kt_image colour{};
+        const Run run = run_frames(tracker, frame, colour, c, frames, 0, kWarmupFrames, timed);
+        const double med = bench::median(run.ms), p99 = percentile(run.ms, 0.99);
+        const double fps = med > 0 ? 1000.0 / med : 0;
+        const double allocs = run.frames ? static_cast<double>(run.allocs) / run.frames : 0;
+        std::printf(
+            "\n%ux%u %s: median %.3f ms, p99 %.3f ms, %.0f frames/s, %.2f allocations/frame, %.2f "
+            "blobs/frame%s\n",
+            c.width, c.height, c.colour ? "colour" : "gray", med, p99, fps, allocs,
+            run.frames ? static_cast<double>(run.moving) / run.frames : 0.0,
+            run.ok ? "" : " (some frames FAILED)");
+        for (const auto& stage : tracker.getStageStats()) {
+            std::vector<double> samples = stage.second.samples();
+            std::printf("  %-28s median %.3f ms over the last %zu frames\n", stage.first.c_str(),
+                        bench::median(samples), samples.size());
+        }
+        const double rss = peak_rss_mb();
+        std::printf("  peak resident memory so far: %.1f MB\n", rss);
+        char line[256];
+        std::snprintf(
+            line, sizeof line,
+            "pipeline res=%ux%u colour=%d ms=%.3f p99=%.3f fps=%.0f allocs_per_frame=%.2f rss_mb=%.1f",
+            c.width, c.height, c.colour ? 1 : 0, med, p99, fps, allocs, rss);
+        summary.push_back(line);
+        kt_free_image(&colour);
+    }
+
+    if (soak > 0) {
+        // A long run at the camera's colour size: resident memory must stay flat after warm-up.
+        const Config c{176, 144, true};
+        std::vector<std::vector<uint8_t>> frames;
+        std::string error;
+        if (!load_frames(clip, c.width, c.height, kHeldFrames, frames, error)) {
+            std::fprintf(stderr, "pipeline_bench: %s\n", error.c_str());
+            return 1;
+        }
+        SimpleTracker tracker(nullptr, 0, false);
+        tracker.setParameters(SimpleTracker::Params());
+        ProcessFrame frame;
+        kt_image colour{};
+        const uint64_t warm = 1000;
+        run_frames(tracker, frame, colour, c, frames, 0, static_cast<uint32_t>(warm), 0);
+        const double before = rss_mb();
+        const uint64_t allocsBefore = bench::alloc_count();
+        uint64_t done = warm;
+        while (done < warm + soak) {
+            const uint32_t chunk = static_cast<uint32_t>(std::min<uint64_t>(10000, warm + soak - done));
+            run_frames(tracker, frame, colour, c, frames, done, chunk, 0);
+            done += chunk;
+        }
+        const double after = rss_mb();
+        std::printf(
+            "\nsoak: %llu frames at 176x144 colour: resident %.2f MB -> %.2f MB (growth %.3f MB), %.3f "
+            "allocations/frame\n",
+            static_cast<unsigned long long>(soak), before, after, after - before,
+            static_cast<double>(bench::alloc_count() - allocsBefore) / static_cast<double>(soak));
+        char line[160];
+        std::snprintf(line, sizeof line, "soak frames=%llu rss_growth_mb=%.3f",
+                      static_cast<unsigned long long>(soak), after - before);
+        summary.push_back(line);
+        kt_free_image(&colour);
+    }
+    std::printf("\n");
+    for (const auto& line : summary) std::printf("%s\n", line.c_str());
+    return 0;
+}

@@ -1,0 +1,397 @@
+// Blob tracker: prediction rounding, scoring branches, heap sort, linking passes, merges, coasting,
+// edge and segment removal, static mode, record reuse, hostile inputs, and the overlap search against
+// a plain scan.
+#include "kt_tracker.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <set>
+
+#include "tracker_util.h"
+
+namespace {
+
+using kttest::Blobs;
+using kttest::Box;
+using kttest::Image;
+using kttest::List;
+
+kt_object* only(List& list) {
+    EXPECT_EQ(1u, list.l.count);
+    return list.l.head;
+}
+
+TEST(Tracker, PredictionRounding) {
+    const struct {
+        Box box;
+        float vx, vy, vw, vh;
+        Box expected;
+    } cases[] = {
+        {{100, 100, 20, 10}, -0.03f, 0, 0, 0, {100, 100, 20, 10}},   // truncate(0.08)
+        {{100, 100, 20, 10}, -0.6f, -0.6f, 0, 0, {100, 99, 20, 10}},  // x: truncate(0.65); y: truncate(1.1)
+        {{100, 100, 20, 10}, -1.0f, 0.49f, 0, 0, {99, 100, 20, 10}},
+        {{100, 100, 20, 10}, 2.4f, 0.6f, 7.6f, 3.2f, {102, 101, 28, 13}},
+        {{100, 100, 20, 10}, 1e9f, -1e9f, 0, 0, {110, 95, 20, 10}},  // at most half the size per frame
+        {{100, 100, 20, 10}, 0, 0, -100, -100, {100, 100, 10, 5}},
+        {{3, 2, 4, 4}, -50, -50, -50, -50, {1, 0, 3, 3}},  // d >= y gives 0; sides floored at 3
+        {{100, 100, 20, 10}, NAN, NAN, NAN, NAN, {100, 100, 20, 10}},
+        {{UINT32_MAX - 1, 7, 100, 0}, 1e9f, 0, 1e9f, 0, {UINT32_MAX, 7, 150, 0}},  // saturates
+    };
+    for (const auto& c : cases) {
+        kt_object o{};
+        o.box = kt_bbox{c.box[0], c.box[1], c.box[2], c.box[3]};
+        const float v[4] = {c.vx, c.vy, c.vw, c.vh};
+        for (int k = 0; k < 4; ++k) o.motion[k].value = v[k];
+        kt_bbox p{};
+        kt_object_estimate(&o, &p);
+        EXPECT_EQ(c.expected, kttest::box_of(p)) << c.vx << " " << c.vy << " " << c.vw << " " << c.vh;
+    }
+    kt_object o{};  // static mode rounds the position averages
+    const float avg[4] = {10.4f, 10.5f, 0.49f, -3.0f};
+    for (int k = 0; k < 4; ++k) o.motion[k].value = avg[k];
+    kt_bbox p{};
+    kt_object_static_estimate(&o, &p);
+    EXPECT_EQ((Box{10, 11, 0, 0}), kttest::box_of(p));
+}
+
+TEST(Tracker, ScoringBranches) {
+    Image img(200, 200, 4);
+    const Box obj_box{50, 50, 20, 20}, blob_box{50, 50, 30, 20};
+    const double ov = 400.0 / 600.0, wm = 1.0 - 10.0 / 50.0, hm = 1.0;
+    enum Colour { kBlack, kRed, kBlue };
+    const struct {
+        Colour object, blob;
+        uint8_t near;
+        double expected;
+    } cases[] = {
+        {kBlack, kBlack, 0, 0.2 * ov + 0.4 * wm + 0.4 * hm},  // no usable histograms
+        {kBlack, kRed, 0, 0.2 * ov + 0.4 * wm + 0.4 * hm},    // one side empty is not usable either
+        {kRed, kRed, 0, 0.1 * ov + 0.4 + 0.25 * wm + 0.25 * hm},
+        {kRed, kBlue, 0, 0.0},  // appearance below 0.2
+        {kRed, kRed, KT_OBJECT_NEAR_EDGE, 1.0},  // near an edge only appearance counts
+        {kRed, kBlue, KT_OBJECT_NEAR_SEGMENT, 0.0},
+    };
+    auto describe = [&](Colour c, const Box& b, kt_histogram* hist) {
+        img.fill(0);
+        if (c != kBlack) kttest::paint(img, nullptr, b, c == kBlue ? 255 : 0, 0, c == kRed ? 255 : 0);
+        const kt_bbox box{b[0], b[1], b[2], b[3]};
+        kt_tracker_populate_histograms(hist, img.get(), nullptr, &box);
+    };
+    for (const auto& c : cases) {
+        kt_vertex v{blob_box[0], blob_box[1], blob_box[2], blob_box[3], 1.0f, nullptr};
+        kt_blob_info infos[2]{};
+        infos[0].vertex = &v;
+        describe(c.blob, blob_box, infos[0].hist);
+        kt_vertex far{150, 150, 10, 10, 1.0f, nullptr};  // no overlap: no candidate
+        infos[1].vertex = &far;
+        kt_vertex ov_v{obj_box[0], obj_box[1], obj_box[2], obj_box[3], 1.0f, nullptr};
+        kt_blob_info oi{};
+        oi.vertex = &ov_v;
+        describe(c.object, obj_box, oi.hist);
+        kt_tracker_input in = kttest::input(img.get(), Blobs(), 0);
+        kt_object o;
+        ASSERT_EQ(1, kt_object_init(&o, 1, &in, &oi));
+        o.flags = uint8_t(o.flags | c.near);
+        kt_candidate slots[2];
+        ASSERT_EQ(1u, kt_track_candidates(&o, infos, 2, slots, 2));
+        EXPECT_NEAR(c.expected, slots[0].score, 1e-6) << c.object << " " << c.blob << " " << int(c.near);
+        EXPECT_TRUE(slots[0].object == &o && slots[0].blob == &infos[0]);
+        EXPECT_EQ(0u, kt_track_candidates(&o, infos, 2, slots, 0));  // never past the slots given
+    }
+}
+
+TEST(Tracker, HeapSortOrdersAscendingAndKeepsEveryCandidate) {
+    std::mt19937 rng(7);
+    for (uint32_t n : {0u, 1u, 2u, 3u, 17u, 1000u}) {
+        std::vector<kt_candidate> c(n);
+        for (uint32_t i = 0; i < n; ++i) c[i] = kt_candidate{float(rng() % 50) / 10.0f, float(i), 0, 0, nullptr, nullptr};
+        kt_candidate_heapsort(c.data(), n);
+        std::set<float> seen;
+        for (uint32_t i = 0; i < n; ++i) {
+            if (i) { EXPECT_LE(c[i - 1].score, c[i].score); }
+            seen.insert(c[i].appearance);
+        }
+        EXPECT_EQ(n, seen.size());
+    }
+}
+
+TEST(Tracker, LinkingPasses) {
+    // Objects a, b mature and c nascent; blobs x, y. Candidates listed in ascending score order.
+    struct Case {
+        const char* name;
+        std::vector<std::pair<char, char>> ranked;  // lowest score first
+        uint8_t max_per_blob;
+        const char* matches;  // match of a, b, c ('-' for none)
+        int claims_x, claims_y;
+    } cases[] = {
+        {"exclusive first, then merge", {{'b', 'x'}, {'a', 'y'}, {'a', 'x'}}, 2, "xx-", 2, 0},
+        {"one per blob", {{'b', 'x'}, {'a', 'y'}, {'a', 'x'}}, 1, "x--", 1, 0},
+        {"runner-up takes the other blob", {{'a', 'y'}, {'b', 'x'}, {'a', 'x'}}, 1, "x--", 1, 0},
+        {"nascent gives a shared blob up", {{'a', 'x'}, {'c', 'x'}}, 2, "x--", 1, 0},
+        {"nascent keeps its own blob", {{'a', 'y'}, {'c', 'x'}}, 2, "y-x", 1, 1},
+        {"nascent cannot merge", {{'c', 'x'}, {'a', 'x'}}, 2, "x--", 1, 0},
+    };
+    for (const auto& c : cases) {
+        kt_object obj[3]{};
+        obj[2].flags = KT_OBJECT_NASCENT;
+        kt_blob_info blob[2]{};
+        std::vector<kt_candidate> cand;
+        for (size_t i = 0; i < c.ranked.size(); ++i)
+            cand.push_back(kt_candidate{float(i + 1), 0, 0, 0, &blob[c.ranked[i].second - 'x'], &obj[c.ranked[i].first - 'a']});
+        const uint32_t n = uint32_t(cand.size());
+        kt_tracker_exclusive_pass(cand.data(), n);
+        kt_tracker_merge_pass(cand.data(), n, c.max_per_blob);
+        kt_tracker_release_pass(cand.data(), n);
+        std::string got;
+        for (auto& o : obj) got += o.match ? char('x' + (o.match - blob)) : '-';
+        EXPECT_EQ(c.matches, got) << c.name;
+        EXPECT_TRUE(blob[0].claims == c.claims_x && blob[1].claims == c.claims_y) << c.name;
+    }
+}
+
+// Runs frames of (blobs, time) through a normal list on a black 320x240 frame.
+struct Frames {
+    Image img{320, 240, 4};
+    List list;
+    kt_tracker_input in{};
+    explicit Frames(int static_mode = 0) : list(static_mode) {}
+    int frame(const Blobs& b, uint32_t now, uint8_t max_per_blob = 5) {
+        in = kttest::input(img.get(), b, now);
+        in.max_per_blob = max_per_blob;
+        return list.l.static_mode ? kt_tracker_static_process(&in, list.get()) : kt_tracker_process(&in, list.get());
+    }
+    // Mature objects from boxes held still for 6 frames (0..250 ms).
+    void mature(const std::vector<Box>& boxes) {
+        for (uint32_t t = 0; t <= 250; t += 50) EXPECT_EQ(1, frame(Blobs(boxes), t));
+        for (kt_object* o : list.objects()) EXPECT_FALSE(kt_object_nascent(o));
+    }
+};
+
+TEST(Tracker, MatureObjectsMergeIntoOneBlobUpToTheLimit) {
+    for (uint8_t max : {2, 1}) {
+        Frames r;
+        r.mature({{100, 100, 20, 20}, {140, 100, 20, 20}});
+        ASSERT_EQ(1, r.frame(Blobs({{100, 100, 60, 20}}), 300, max));
+        int shared = 0, lost = 0;
+        for (kt_object* o : r.list.objects()) {
+            shared += o->shared;
+            lost += o->lost_since != 0;
+        }
+        EXPECT_EQ(2u, r.list.l.count) << int(max);  // the weaker one coasts with max 1
+        EXPECT_TRUE(max == 2 ? shared == 2 && lost == 0 : shared == 0 && lost == 1) << int(max);
+    }
+}
+
+TEST(Tracker, CoastingEdgeAndSegmentRemoval) {
+    const kt_segment wall{125, 80, 125, 140};
+    const struct {
+        const char* name;
+        Box box;
+        bool segment, nascent;
+        bool alive_at_once, alive_at_timeout, alive_after;
+    } cases[] = {
+        {"middle coasts until the timeout", {100, 100, 20, 20}, false, false, true, true, false},
+        {"left border: at once", {5, 100, 20, 20}, false, false, false, false, false},
+        {"bottom border: at once", {100, 213, 20, 20}, false, false, false, false, false},
+        {"behind a segment: at once", {100, 100, 20, 20}, true, false, false, false, false},
+        {"nascent: at once", {100, 100, 20, 20}, false, true, false, false, false},
+    };
+    const Blobs distractor({{300, 5, 4, 4}}, {0.1f});  // keeps the frames non-empty, starts nothing
+    for (const auto& c : cases) {
+        Frames r;
+        auto frame = [&](const Blobs& b, uint32_t t) {
+            r.in = kttest::input(r.img.get(), b, t);
+            if (c.segment) r.in.segments = &wall, r.in.segment_count = 1;
+            return kt_tracker_process(&r.in, r.list.get());
+        };
+        for (uint32_t t = 0; t <= (c.nascent ? 0u : 250u); t += 50) frame(Blobs({c.box}), t);
+        ASSERT_EQ(1u, r.list.l.count) << c.name;
+        EXPECT_EQ(c.segment, (r.list.l.head->flags & KT_OBJECT_NEAR_SEGMENT) != 0) << c.name;
+        const uint32_t id = r.list.l.head->id;
+        const uint32_t lost = 300;
+        EXPECT_EQ(1, frame(distractor, lost));
+        EXPECT_EQ(c.alive_at_once, kt_object_list_find(r.list.get(), id) != nullptr) << c.name;
+        frame(distractor, lost + 1000);
+        EXPECT_EQ(c.alive_at_timeout, kt_object_list_find(r.list.get(), id) != nullptr) << c.name;
+        if (c.alive_at_timeout) {
+            ASSERT_EQ(lost, kt_object_list_find(r.list.get(), id)->lost_since);
+        }
+        frame(distractor, lost + 1001);
+        EXPECT_EQ(c.alive_after, kt_object_list_find(r.list.get(), id) != nullptr) << c.name;
+    }
+}
+
+TEST(Tracker, StaticModeFollowsPositionsAndDropsUnmatched) {
+    Frames r(1);
+    r.mature({{100, 100, 20, 20}});
+    kt_object* o = only(r.list);
+    const uint32_t id = o->id;
+    EXPECT_EQ(1, r.frame(Blobs({{103, 101, 20, 20}}), 300));  // a small shift keeps the object
+    ASSERT_EQ(o, only(r.list));
+    EXPECT_TRUE(o->id == id && o->box.x == 103 && o->updates == 6);
+    EXPECT_NEAR(100.0 + 0.005 * 3, o->motion[0].value, 1e-4);  // position average, weight 0.005
+    kt_bbox p{};
+    kt_object_static_estimate(o, &p);
+    EXPECT_EQ((Box{100, 100, 20, 20}), kttest::box_of(p));
+    const Blobs none({{300, 5, 4, 4}}, {0.1f});
+    EXPECT_EQ(0, kt_tracker_process(&r.in, r.list.get()));  // wrong mode: refused, but the update ran
+    EXPECT_EQ(0u, r.list.l.count);                           // unmatched: gone at once in static mode
+    Frames normal;
+    normal.frame(Blobs({{100, 100, 20, 20}}), 0);
+    EXPECT_EQ(0, kt_tracker_static_process(&normal.in, normal.list.get()));
+    EXPECT_EQ(0u, normal.list.l.count);  // the nascent object went in the update
+}
+
+TEST(Tracker, RemovedRecordsAreReusedWithFreshIds) {
+    Frames r;
+    r.frame(Blobs({{10, 10, 20, 20}, {60, 10, 20, 20}, {110, 10, 20, 20}}), 0);
+    std::vector<kt_object*> old = r.list.objects();
+    ASSERT_EQ(3u, old.size());
+    // Nascent objects unmatched: removed; the new blobs take their records in the same update.
+    EXPECT_EQ(1, r.frame(Blobs({{10, 150, 20, 20}, {60, 150, 20, 20}, {110, 150, 20, 20}, {160, 150, 20, 20}},
+                              {1.0f, 1.0f, 0.5f, 0.4f}),
+                         50));
+    std::vector<kt_object*> now = r.list.objects();
+    ASSERT_EQ(3u, now.size());  // confidence 0.4 is below 0.5: no object
+    EXPECT_TRUE(std::is_permutation(old.begin(), old.end(), now.begin()));
+    std::vector<uint32_t> ids;
+    for (kt_object* o : now) ids.push_back(o->id);
+    EXPECT_EQ((std::vector<uint32_t>{6, 5, 4}), ids);  // the last blob heads the list
+    EXPECT_EQ(1, kt_object_list_remove(r.list.get(), 5));
+    EXPECT_EQ(0, kt_object_list_remove(r.list.get(), 5));
+    EXPECT_EQ(nullptr, kt_object_list_find(r.list.get(), 5));
+    EXPECT_EQ(2u, r.list.l.count);
+    kt_blob_info info{};
+    kt_vertex v{200, 200, 8, 8, 1.0f, nullptr};
+    info.vertex = &v;
+    kt_object* pushed = kt_object_list_push(&r.in, r.list.get(), &info);
+    EXPECT_TRUE(pushed == now[1] && pushed->id == 7 && r.list.l.head == pushed && r.list.l.count == 3);
+}
+
+TEST(Tracker, HostileInputs) {
+    const std::vector<Box> three{{10, 10, 20, 20}, {60, 10, 20, 20}, {110, 10, 20, 20}};
+    const struct {
+        int32_t blob_count;
+        uint32_t expected;
+    } counts[] = {{1000, 3}, {INT32_MAX, 3}, {2, 2}, {0, 0}, {-1, 0}, {INT32_MIN, 0}};
+    for (const auto& c : counts) {
+        Frames r;
+        Blobs b(three);
+        r.in = kttest::input(r.img.get(), b, 0);
+        r.in.blob_count = c.blob_count;
+        EXPECT_EQ(1, kt_tracker_process(&r.in, r.list.get()));
+        EXPECT_EQ(c.expected, r.list.l.count) << c.blob_count;
+    }
+    // Zero-size and huge boxes: objects start, nothing overlaps them, nothing wraps or divides by 0.
+    Frames r;
+    const Blobs odd({{0, 0, 0, 0}, {50, 50, 0, 30}, {UINT32_MAX, UINT32_MAX, UINT32_MAX, UINT32_MAX},
+                     {UINT32_MAX - 5, 3, 100, UINT32_MAX}, {100, 100, 20, 20}});
+    for (uint32_t t = 0; t <= 250; t += 50) EXPECT_EQ(1, r.frame(odd, t));
+    EXPECT_EQ(5u, r.list.l.count);  // three boxes with an area matched; the zero-size ones restart
+    for (uint32_t i = 0; i < r.list.l.candidate_count; ++i) EXPECT_FALSE(std::isnan(r.list.l.candidates[i].score));
+    // Missing parts: refused, objects still age (the nascent zero-size ones go; without an image
+    // nothing counts as near the edge, so the mature ones coast).
+    kt_tracker_input in = kttest::input(nullptr, odd, 300);
+    EXPECT_EQ(0, kt_tracker_process(&in, r.list.get()));
+    EXPECT_EQ(0, kt_tracker_process(nullptr, r.list.get()) | kt_tracker_process(&in, nullptr));
+    EXPECT_EQ(3u, r.list.l.count);
+    // Allocation failures at every step of a busy frame: fewer blobs or candidates, never a fault.
+    std::vector<Box> many;
+    for (uint32_t i = 0; i < 300; ++i) many.push_back({(i % 30) * 10, (i / 30) * 20, 12, 22});
+    for (int k = 0; k < 16; ++k) {
+        Frames f;
+        f.frame(Blobs(many), 0);
+        kt_alloc_fail_after(k % 8);
+        EXPECT_EQ(1, f.frame(Blobs(many), 50));
+        kt_alloc_fail_after(-1);
+        EXPECT_LE(f.list.l.count, 600u) << k;
+        EXPECT_LE(f.list.l.candidate_count, f.list.l.candidate_capacity) << k;
+    }
+    kt_object_list_free(r.list.get());  // twice is harmless
+    EXPECT_TRUE(r.list.l.count == 0 && r.list.l.head == nullptr && r.list.l.infos == nullptr);
+}
+
+// The grid-driven search gives exactly the candidates, in exactly the order, of a plain scan.
+TEST(Tracker, OverlapSearchMatchesPlainScan) {
+    std::mt19937 rng(12);
+    auto R = [&](uint32_t m) { return uint32_t(rng() % m); };
+    auto random_blobs = [&](uint32_t n, uint32_t w, uint32_t h) {
+        std::vector<Box> boxes;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint32_t kind = R(20);
+            if (kind == 0) boxes.push_back({R(w), R(h), R(w), R(h)});  // large
+            else if (kind == 1) boxes.push_back({R(w), R(h), 0, R(9)});  // zero area
+            else if (kind == 2) boxes.push_back({UINT32_MAX - R(50), R(h), R(90), 9});
+            else boxes.push_back({R(w), R(h), 1 + R(40), 1 + R(40)});
+        }
+        return boxes;
+    };
+    for (uint32_t round = 0; round < 8; ++round) {
+        Frames r;
+        const uint32_t w = 320 + R(2000), h = 240 + R(1000);
+        Blobs first(random_blobs(50 + R(400), w, h));
+        r.frame(first, 0);
+        Blobs second(random_blobs(50 + R(800), w, h));
+        r.in = kttest::input(r.img.get(), second, 50);
+        const uint32_t n = kt_tracker_prepare_blobs(&r.in, r.list.get());
+        ASSERT_EQ(uint32_t(second.count()), n);
+        const uint32_t made = kt_tracker_collect_candidates(&r.in, r.list.get());
+        std::vector<kt_candidate> expected;
+        std::vector<kt_candidate> slots(n);
+        for (kt_object* o : r.list.objects()) {
+            const uint32_t k = kt_track_candidates(o, r.list.l.infos, n, slots.data(), n);
+            expected.insert(expected.end(), slots.begin(), slots.begin() + k);
+        }
+        ASSERT_EQ(expected.size(), made) << round;
+        EXPECT_GT(made, 0u);
+        for (uint32_t i = 0; i < made; ++i) {
+            const kt_candidate& a = r.list.l.candidates[i];
+            ASSERT_TRUE(a.object == expected[i].object && a.blob == expected[i].blob && a.score == expected[i].score)
+                << round << " " << i;
+        }
+        EXPECT_LE(r.list.l.candidate_capacity, std::max<uint32_t>(100, 2 * made + 2 * n));
+    }
+}
+
+// A red and a blue box meet on a plain gray background; while they touch they are one blob. They
+// either pass through each other, or turn back so that their remembered motion points the wrong way
+// and only their colours tell them apart. Both keep their identities either way.
+TEST(Tracker, CrossingBoxesKeepTheirIdentities) {
+  for (bool turn_back : {false, true}) {
+    Image img(320, 240, 4), mask(320, 240, 1);
+    List list;
+    uint32_t id_a = 0, id_b = 0;
+    int merged_frames = 0;
+    for (uint32_t f = 0; f <= 60; ++f) {
+        const uint32_t p = turn_back && f > 33 ? 66 - f : f;
+        const Box a{20 + 4 * p, 100, 20, 30}, b{280 - 4 * p, 104, 20, 30};
+        img.fill(60);
+        mask.fill(0);
+        kttest::paint(img, &mask, a, 0, 0, 220);
+        kttest::paint(img, &mask, b, 220, 0, 0);
+        const bool apart = a[0] + a[2] + 2 < b[0] || b[0] + b[2] + 2 < a[0];
+        const uint32_t left = std::min(a[0], b[0]), right = std::max(a[0], b[0]) + 20;
+        Blobs blobs = apart ? Blobs({a, b}) : Blobs({{left, 100, right - left, 34}});
+        merged_frames += !apart;
+        kt_tracker_input in = kttest::input(img.get(), blobs, f * 40);
+        in.mask = mask.get();
+        ASSERT_EQ(1, kt_tracker_process(&in, &list.l));
+        if (!apart || f < 6) continue;
+        uint32_t over_a = 0, over_b = 0;
+        for (kt_object* o : list.objects()) {
+            if (kttest::box_of(o->box) == a) over_a = o->id;
+            if (kttest::box_of(o->box) == b) over_b = o->id;
+        }
+        if (f == 6) id_a = over_a, id_b = over_b;
+        EXPECT_TRUE(over_a == id_a && over_b == id_b && id_a && id_b && id_a != id_b)
+            << "frame " << f << (turn_back ? " turning back" : " passing");
+    }
+    EXPECT_GE(merged_frames, 4);
+    EXPECT_EQ(2u, list.l.count);
+  }
+}
+
+}  // namespace
