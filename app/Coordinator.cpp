@@ -36,7 +36,7 @@ ktst::Event Coordinator::mConfigEvent(true, false);
 ktst::Event Coordinator::mDayMode(true, true);
 
 Coordinator::Coordinator(unsigned port, kttl::Logger& logger, const kttl::String& payload)
-    : mLogger(logger), mTracker(&logger, port, true), mPayload(payload) {
+    : mLogger(logger), mTracker(&logger, port, true), mPayload(payload), mGracePeriod(0, kt_tickcount()) {
     std::memset(&mSignalAction, 0, sizeof(mSignalAction));
     setLogger(&logger);
 }
@@ -211,6 +211,7 @@ int Coordinator::process(const SimpleTracker::Params& params) {
     std::memset(&colour, 0, sizeof(colour));
     const uint32_t startTick = kt_tickcount();
     ProcessFrame frame;
+    ktsl::List<Event> events;
     csdk_vframe* vframe = csdk_get_vframe(csdk.video);
     int failures = 0;
     bool parametersSet = false;
@@ -247,7 +248,12 @@ int Coordinator::process(const SimpleTracker::Params& params) {
         const bool useColour = loadFrame(frame, pixels, width, height, mDayMode.wait(0), colour,
                                          kttl::TimeStamp::systemTime(),
                                          kttl::ElapsedTime(static_cast<int64_t>(kt_tickcount() - startTick)));
-        if (!mTracker.process(frame, useColour)) log(kttl::ERR, mTracker.getLastError());
+        events.clear();
+        if (!mTracker.process(frame, useColour, events)) {
+            log(kttl::ERR, mTracker.getLastError());
+        } else {
+            for (const Event& event : events) onEvent(event);
+        }
         failures = 0;
     }
 

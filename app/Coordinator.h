@@ -4,9 +4,14 @@
 #include <signal.h>
 
 #include <cstdint>
+#include <map>
+#include <string>
 
 #include "LogInterface.h"
+#include "Event.h"
 #include "SimpleTracker.h"
+#include "kttl_Countdown.h"
+#include "kttl_Integer.h"
 #include "csdk.h"
 #include "ktml_Polygon2d.h"
 #include "ktsl_List.h"
@@ -57,6 +62,25 @@ public:
     const SimpleTracker& getTracker() const { return mTracker; }
     const kttl::String& getPayload() const { return mPayload; }
 
+    // Alarm output. The grace period is the least time between two alarms; it starts expired, so
+    // the first alarm can go out at once. A duration of all ones never lets an alarm out.
+    void setEventGracePeriod(const kttl::ElapsedTime& period);
+    // Decides whether `event` becomes an alarm: an event already alarmed is kept from alarming again
+    // while it is reported at least every 15 s; a new one is sent to the camera's event service
+    // (csdk_event_send with the payload) when the grace period has run out, counted, logged and its
+    // start time written to the last-alarm file. Frame-loop thread only.
+    void onEvent(const Event& event);
+    // Alarms sent since construction (the number of the latest).
+    int32_t getAlarmCount() const { return mAlarmCount; }
+    size_t getSuppressedCount() const { return mSuppressed.size(); }
+    // "$CS_APP_HOME/html/event_time.json" (an unset variable counts as empty).
+    static std::string alarmFilePath();
+    // Suppressed events kept at most: beyond it the entry nearest to expiry goes first, so a night
+    // of noise cannot grow the map without bound.
+    static const size_t kMaxSuppressed = 4096;
+    // How long an alarmed event keeps being suppressed after its last report.
+    static const uint32_t kSuppressMs = 15000;
+
     // Signal handler for SIGTERM, SIGINT and SIGUSR1: SIGUSR1 asks for a configuration change; every
     // handled signal asks the loop to stop. Takes no lock (see SignalRelay).
     static void signalHandler(int signal, siginfo_t* info, void* context);
@@ -90,6 +114,10 @@ private:
     kttl::Logger& mLogger;
     SimpleTracker mTracker;
     kttl::String mPayload;
+    // Alarmed event uids and the time since their last report, ordered by uid.
+    std::map<kttl::Integer, kttl::Countdown> mSuppressed;
+    int32_t mAlarmCount = 0;
+    kttl::Countdown mGracePeriod;
     struct sigaction mSignalAction;
     bool mInitialized = false;
     ktvl::Resolution mResolution;

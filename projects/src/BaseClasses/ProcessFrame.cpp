@@ -11,7 +11,7 @@ ProcessFrame::~ProcessFrame() { clearUntracked(); }
 
 // Untracked chains are owned records: a copy gets its own.
 ProcessFrame::ProcessFrame(const ProcessFrame& other)
-    : Frame(other), m_setImages(other.m_setImages), m_resolution(other.m_resolution) {
+    : Frame(other), m_setImages(other.m_setImages), m_resolution(other.m_resolution), m_events(other.m_events) {
     copyUntrackedFrom(other);
 }
 
@@ -20,6 +20,7 @@ ProcessFrame& ProcessFrame::operator=(const ProcessFrame& other) {
     Frame::operator=(other);
     m_setImages = other.m_setImages;
     m_resolution = other.m_resolution;
+    m_events = other.m_events;
     clearUntracked();
     copyUntrackedFrom(other);
     return *this;
@@ -223,5 +224,6 @@ void ProcessFrame::clearImages() {
 
 void ProcessFrame::clear() {
     Frame::clear();
+    clearEvents();
     clearUntracked();
 }

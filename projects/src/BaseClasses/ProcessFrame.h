@@ -3,6 +3,7 @@
 
 #include <map>
 
+#include "Event.h"
 #include "Frame.h"
 #include "kt_conncomp_vertex.h"
 #include "ktml_BoundingBox.h"
@@ -69,6 +70,11 @@ public:
     const ktvl::Resolution& getResolution() const { return m_resolution; }
     void setResolution(const ktvl::Resolution& resolution) { m_resolution = resolution; }
 
+    // The events raised in this frame, by uid.
+    void setEvents(const std::map<unsigned, Event>& events) { m_events = events; }
+    void clearEvents() { m_events.clear(); }
+    const std::map<unsigned, Event>& getEvents() const { return m_events; }
+
     // Untracked detections: per detector name a chain of kt_vertex records owned by this frame, its
     // length, a class name and a pending flag (set while no tracker has claimed the entry).
     // Prepends one record to the chain of `name` (a new entry is pending). Throws when memory runs out.
@@ -107,6 +113,7 @@ private:
     // Nodes of names cleared or unset, reused by the next frame's setImage.
     kttl::SpareNodes<SetImages> m_spareNames;
     ktvl::Resolution m_resolution;
+    std::map<unsigned, Event> m_events;
     std::map<kttl::String, void*> m_accelerator;
     // Entries of cleared detectors are kept for reuse, so a frame reused per camera frame does not
     // allocate a map node for its "Moving" list every frame.

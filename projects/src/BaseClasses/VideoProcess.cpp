@@ -44,7 +44,28 @@ void VideoProcess::getSupportedImageTypes(ktsl::Set<kttl::String>&) const {}
 void VideoProcess::getRequiredImageTypes(ktsl::StringMap<kttl::Integer>&) const {}
 void VideoProcess::setProcesses(std::list<ktpl::PluginPtr<VideoProcess>>&) {}
 
+kttl::String VideoProcess::getName() const {
+    std::lock_guard<std::recursive_mutex> lock(m_protocol);
+    return m_name;
+}
+
+unsigned VideoProcess::getFrameWidth() const {
+    std::lock_guard<std::recursive_mutex> lock(m_protocol);
+    return m_width;
+}
+
+unsigned VideoProcess::getFrameHeight() const {
+    std::lock_guard<std::recursive_mutex> lock(m_protocol);
+    return m_height;
+}
+
+double VideoProcess::getFrameScale() const {
+    std::lock_guard<std::recursive_mutex> lock(m_protocol);
+    return m_scale;
+}
+
 void VideoProcess::reserveFrame(const ProcessFrame& frame) {
+    std::lock_guard<std::recursive_mutex> lock(m_protocol);
     const unsigned width = static_cast<unsigned>(frame.getResolution().getWidth());
     const unsigned height = static_cast<unsigned>(frame.getResolution().getHeight());
     const double scale = frame.getScale();

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <functional>
+#include <atomic>
 #include <list>
 #include <map>
+#include <mutex>
 
 #include "ProcessFrame.h"
 #include "ProcessParams.h"
@@ -57,11 +59,11 @@ class VideoProcess : public ktpl::Plugin {
     // Per-frame work under the fixed protocol; false when the process failed on this frame.
     bool processFrame(ProcessFrame& frame);
     void enable(bool enabled);
-    bool isEnabled() const { return m_enabled; }
+    bool isEnabled() const { return m_enabled.load(); }
     // onSetParameters() first: when it refuses, nothing changes. Then the size-dependent state is
     // rebuilt, the name taken and the enabled flag applied.
     bool setParameters(const ProcessParams& params);
-    const kttl::String& getName() const { return m_name; }
+    kttl::String getName() const;
     kttl::Logger* getLogger() const { return m_logger; }
 
     // "<name>: <message>" at `type`; false without a logger.
@@ -76,9 +78,9 @@ class VideoProcess : public ktpl::Plugin {
     using StatMap = std::map<kttl::String, kttl::StatTracker, std::less<>>;
     const StatMap& getStats() const { return m_stats; }
 
-    unsigned getFrameWidth() const { return m_width; }
-    unsigned getFrameHeight() const { return m_height; }
-    double getFrameScale() const { return m_scale; }
+    unsigned getFrameWidth() const;
+    unsigned getFrameHeight() const;
+    double getFrameScale() const;
 
   protected:
     virtual void onFrameResize(unsigned width, unsigned height, double scale);
@@ -88,9 +90,13 @@ class VideoProcess : public ktpl::Plugin {
     virtual bool onSetParameters(const ProcessParams& params);
 
   private:
+    // Parameters may be set from another thread while frames are processed: the name, the size
+    // state and the protocol's resize and parameter steps are serialised by this lock (never held
+    // during onProcessFrame, whose state the process guards itself).
+    mutable std::recursive_mutex m_protocol;
     kttl::Logger* m_logger = nullptr;
     kttl::String m_name;
-    bool m_enabled = false;
+    std::atomic<bool> m_enabled{false};
     unsigned m_width = 0;
     unsigned m_height = 0;
     double m_scale = 1.0;

@@ -77,6 +77,8 @@ SimpleTracker::SimpleTracker(kttl::Logger* logger, unsigned port, bool logFps)
                               "kt_background_set_weight"}) {
         m_stages.emplace(stage, kttl::StatTracker());
     }
+    // The event detector runs last on every frame.
+    addProcess(m_eventDetector);
     setLogger(logger);
 }
 
@@ -158,13 +160,39 @@ bool SimpleTracker::setParameters(const Params& p) {
     m_lightChange = false;
     m_exclusion.free();
 
+    m_classifying = false;
     if (!p.models.empty()) {
         for (const kttl::String& model : p.models)
             log(kttl::LogType::INFO, kttl::String::format("Setting model %s", model.c_str()));
         // The classifier is not part of this build: objects stay unclassified.
         log(kttl::LogType::WARN, kttl::String("Classification is not available; the models are not used"));
     }
+
+    // Event detector: the spies run on every frame; unnamed ones are numbered in order.
+    EventDetectorParams detectorParams{kttl::ElapsedTime(0)};
+    int unnamed = 0;
+    for (const EventSpyFactory& factory : p.spies) {
+        detectorParams.getSpies().push_back(factory);
+        auto* spy = dynamic_cast<FrameEventSpy*>(detectorParams.getSpies().back().getSpy());
+        if (spy == nullptr) continue;
+        spy->setClasses(m_classNames);
+        if (spy->getName().empty()) spy->setName(kttl::String::format("Spy %d", unnamed++));
+    }
+    if (!m_eventDetector.setParameters(detectorParams)) {
+        setError("Unable to load event detector parameters", 613);
+        return false;
+    }
     return true;
+}
+
+void SimpleTracker::addProcess(VideoProcess& process) {
+    m_processes.push_back(Step{&process, process.getProcessType() + "::processFrame"});
+    m_stages.emplace(m_processes.back().stage, kttl::StatTracker());
+}
+
+void SimpleTracker::filterEvents(ktsl::List<Event>& events) const {
+    if (!m_classifying) return;
+    events.remove_if([this](const Event& e) { return e.getConfidence() < m_minEventConfidence; });
 }
 
 void SimpleTracker::reset() {
@@ -174,7 +202,7 @@ void SimpleTracker::reset() {
     for (Step& step : m_processes) step.process->resetProcess();
 }
 
-bool SimpleTracker::process(ProcessFrame& frame, bool colour) {
+bool SimpleTracker::process(ProcessFrame& frame, bool colour, ktsl::List<Event>& events) {
     // 1. The input image.
     const kt_image* input = frame.getSetImage(kNativeImage, colour ? Frame::kColour : Frame::kGray);
     if (!frame.isImageSet(kNativeImage, colour ? Frame::kColour : Frame::kGray) || input == nullptr ||
@@ -308,8 +336,10 @@ bool SimpleTracker::process(ProcessFrame& frame, bool colour) {
             return false;
     }
 
-    // 9-10. The video processes.
+    // 9-10. The video processes, then the events they raised.
     runProcesses(frame);
+    m_eventDetector.getEvents(events);
+    filterEvents(events);
 
     // 12. Background learning, kept away from confirmed moving objects.
     if (m_mode == kBackgroundModel || m_mode == kBoth) {

@@ -3,9 +3,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <map>
 #include <vector>
 
+#include "Event.h"
+#include "EventDetector.h"
+#include "EventSpyFactory.h"
 #include "LogInterface.h"
 #include "ObjectMap.h"
 #include "OutputProxy.h"
@@ -43,6 +47,7 @@ class SimpleTracker : public LogInterface {
         int32_t mode = 4;                // 2 frame differencing, 3 background model, 4 both
         ktsl::Set<kttl::String> models;  // classifier model files
         ktsl::List<ktml::Polygon2D<float>> exclusionZones;  // nothing is detected inside these
+        std::list<EventSpyFactory> spies;                   // the event spies to run
     };
 
     // Detection modes.
@@ -64,7 +69,14 @@ class SimpleTracker : public LogInterface {
     // Runs the whole pipeline on the frame's "Native Image" (its colour form when `colour`, else its
     // gray form). False, with the reason in getLastError(), when a stage fails; the stages after it
     // do not run for this frame.
-    bool process(ProcessFrame& frame, bool colour);
+    bool process(ProcessFrame& frame, bool colour, ktsl::List<Event>& events);
+    // process() for callers that want no events (benchmarks, tests of the detection stages).
+    bool process(ProcessFrame& frame, bool colour) {
+        m_discarded.clear();
+        return process(frame, colour, m_discarded);
+    }
+    // Removes events below the minimum event confidence while classification is on.
+    void filterEvents(ktsl::List<Event>& events) const;
     // Forgets the background model (rebuilt on the next frame) and ends any lighting change.
     void reset();
 
@@ -82,6 +94,8 @@ class SimpleTracker : public LogInterface {
     uint32_t getKernelWidth() const { return m_detection.kernel.width; }
     const unsigned char* getThresholdTable() const { return m_thresholds; }
     uint16_t getMinEventConfidence() const { return m_minEventConfidence; }
+    bool isClassifying() const { return m_classifying; }
+    const EventDetector& getEventDetector() const { return m_eventDetector; }
     const kt_background& getBackground() const { return m_background; }
     const kt_image& getActivityMask() const { return m_activity.image(); }
     const kt_image& getProcessedMask() const { return m_processed.image(); }
@@ -107,6 +121,8 @@ class SimpleTracker : public LogInterface {
     bool runMorphology();
     bool learnBackground(ProcessFrame& frame, const kt_image& input, bool colour);
     void runProcesses(ProcessFrame& frame);
+    // Appends a video process to the chain, with its stage timer.
+    void addProcess(VideoProcess& process);
     void updateProxy(ProcessFrame& frame);
     void drawExclusionMask(uint32_t width, uint32_t height);
     bool maskInput(const kt_image& input, kt_image& output);
@@ -146,7 +162,12 @@ class SimpleTracker : public LogInterface {
         kttl::String stage;  // "<type>::processFrame"
     };
     std::vector<Step> m_processes;
+    EventDetector m_eventDetector;
+    // Classification is on only with loaded models; no classifier is part of this build yet.
+    bool m_classifying = false;
+    std::list<kttl::String> m_classNames;  // the classifier's classes, handed to every spy
     uint16_t m_minEventConfidence = 50;
+    ktsl::List<Event> m_discarded;
     uint64_t m_framesSeen = 0;
     uint64_t m_colourFrames = 0;
     // Wanted-image names of the remote viewers; reused every frame.
