@@ -7,6 +7,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpugixml-dev uuid-dev libjpeg62-turbo-dev libsvm-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  # clang with its sanitizer and libFuzzer runtimes: the fuzz targets (scripts/fuzz.sh)
+  clang libclang-rt-14-dev
 )
 # The benchmark compares against OpenCV; it is optional and skipped with KT_NO_OPENCV=1.
 if [ "${KT_NO_OPENCV:-0}" != "1" ]; then

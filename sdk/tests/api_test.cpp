@@ -22,15 +22,12 @@
 #include "clip_writer.h"
 #include "csdk.h"
 
-namespace {
-
-std::mutex g_modesMutex;
-std::vector<int> g_modes;
-std::atomic<int> g_ircutCalls{0};
-std::atomic<int> g_sigterms{0};
+static std::mutex g_modesMutex;
+static std::vector<int> g_modes;
+static std::atomic<int> g_ircutCalls{0}, g_sigterms{0};
 
 // The day/night callbacks received so far; `clear` forgets them.
-std::vector<int> modes(bool clear = false) {
+static std::vector<int> modes(bool clear = false) {
     std::lock_guard<std::mutex> lock(g_modesMutex);
     std::vector<int> seen = g_modes;
     if (clear) g_modes.clear();
@@ -38,7 +35,7 @@ std::vector<int> modes(bool clear = false) {
 }
 
 // True once `done` holds, polled for up to five seconds.
-bool eventually(const std::function<bool()>& done) {
+static bool eventually(const std::function<bool()>& done) {
     for (int i = 0; i < 500 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return done();
 }
@@ -107,8 +104,6 @@ private:
     std::string dir_;
 };
 
-}  // namespace
-
 TEST_F(StandinApi, InitFailuresCarryTheirText) {
     const auto failsWith = [](const std::string& text) {
         const int code = csdk_init();
@@ -134,9 +129,7 @@ TEST_F(StandinApi, InitFailuresCarryTheirText) {
     csdk_settings.app_name = "Veltrano";
 
     ASSERT_EQ(csdk_init(), 0);
-    EXPECT_NE(csdk.video, 0);
-    EXPECT_NE(csdk.device, 0);
-    EXPECT_NE(csdk.video, csdk.device);
+    EXPECT_TRUE(csdk.video != 0 && csdk.device != 0 && csdk.video != csdk.device);
     EXPECT_LT(csdk_init(), 0) << "a second init without deinit is refused";
     csdk_deinit();
     EXPECT_EQ(csdk.video, 0);
@@ -154,14 +147,13 @@ TEST_F(StandinApi, ResolutionsAndFrames) {
     EXPECT_NE(csdk_next_resolution(csdk.device, &w, &h), 0) << "wrong handle";
 
     EXPECT_EQ(csdk_get_vframe(csdk.video), nullptr) << "no resolution set yet";
-    EXPECT_LT(csdk_set_resolution(csdk.video, 640, 480), 0);
-    EXPECT_LT(csdk_set_resolution(csdk.device, 176, 144), 0);
+    EXPECT_TRUE(csdk_set_resolution(csdk.video, 640, 480) < 0 &&  // not listed; wrong handle
+                csdk_set_resolution(csdk.device, 176, 144) < 0);
     ASSERT_GE(csdk_set_resolution(csdk.video, 176, 144), 0);
     EXPECT_EQ(csdk_get_vframe(csdk.device), nullptr);
     csdk_vframe* frame = csdk_get_vframe(csdk.video);
     ASSERT_NE(frame, nullptr);
-    EXPECT_EQ(csdk_vframe_width(frame), 176u);
-    EXPECT_EQ(csdk_vframe_height(frame), 144u);
+    EXPECT_TRUE(csdk_vframe_width(frame) == 176u && csdk_vframe_height(frame) == 144u);
     ASSERT_EQ(csdk_refresh_vframe(frame), 0);
     const std::vector<unsigned char> first = pixels(frame);
     ASSERT_EQ(csdk_refresh_vframe(frame), 0);
@@ -209,13 +201,10 @@ TEST_F(StandinApi, DayNightScheduleAndInfrared) {
     ASSERT_EQ(csdk_init(), 0);
     EXPECT_EQ(csdk_get_daynight_mode(csdk.device), CSDK_DAYNIGHT_DAY);
     EXPECT_EQ(csdk_get_daynight_mode(csdk.video), CSDK_DAYNIGHT_UNKNOWN) << "wrong handle";
-    EXPECT_TRUE(csdk_is_ircut_supported(csdk.device));
-    EXPECT_TRUE(csdk_is_ircut_on(csdk.device));
-    EXPECT_TRUE(csdk_is_irled_enabled(csdk.device));
-    EXPECT_FALSE(csdk_is_irled_on(csdk.device));
+    EXPECT_TRUE(csdk_is_ircut_supported(csdk.device) && csdk_is_ircut_on(csdk.device) &&
+                csdk_is_irled_enabled(csdk.device) && !csdk_is_irled_on(csdk.device));
     EXPECT_TRUE(eventually([] { return modes().size() >= 2; }));
-    EXPECT_EQ(modes(), (std::vector<int>{CSDK_DAYNIGHT_NIGHT, CSDK_DAYNIGHT_DAY}));
-    EXPECT_EQ(g_ircutCalls.load(), 2);
+    EXPECT_TRUE(modes() == (std::vector<int>{CSDK_DAYNIGHT_NIGHT, CSDK_DAYNIGHT_DAY}) && g_ircutCalls == 2);
     csdk_deinit();
 
     // Night from the start; fixed and missing infrared hardware.
@@ -224,11 +213,9 @@ TEST_F(StandinApi, DayNightScheduleAndInfrared) {
     setenv("CSDK_IRLED", "disabled", 1);
     ASSERT_EQ(csdk_init(), 0);
     EXPECT_EQ(csdk_get_daynight_mode(csdk.device), CSDK_DAYNIGHT_NIGHT);
-    EXPECT_FALSE(csdk_is_ircut_supported(csdk.device));
-    EXPECT_FALSE(csdk_is_ircut_on(csdk.device));
-    EXPECT_TRUE(csdk_is_irled_supported(csdk.device));
-    EXPECT_FALSE(csdk_is_irled_enabled(csdk.device));
-    EXPECT_FALSE(csdk_is_irled_on(csdk.device));
+    EXPECT_TRUE(!csdk_is_ircut_supported(csdk.device) && !csdk_is_ircut_on(csdk.device) &&
+                csdk_is_irled_supported(csdk.device) && !csdk_is_irled_enabled(csdk.device) &&
+                !csdk_is_irled_on(csdk.device));
     csdk_deinit();
 
     // Callbacks switched off: the mode changes without a call.
@@ -269,12 +256,10 @@ TEST_F(StandinApi, RecordedClipIsDecodedScaledAndLooped) {
         ASSERT_EQ(csdk_refresh_vframe(frame), 0) << i;
         const unsigned char* p = csdk_vframe_ptr(frame);
         int wrong = 0;
-        for (int r = 0; r < H; ++r) {
+        for (int r = 0; r < H; ++r)
             for (int c = 0; c < W; ++c) wrong += p[r * W + c] != ((c + 3 * r + 8 * (i % kFrames)) & 255);
-        }
         EXPECT_EQ(wrong, 0) << "frame " << i << " (the clip plays again from its start)";
-        EXPECT_EQ(p[W * H], 60) << "NV21: V before U in every pair";
-        EXPECT_EQ(p[W * H + 1], 200);
+        EXPECT_TRUE(p[W * H] == 60 && p[W * H + 1] == 200) << "NV21: V before U in every pair";
     }
     csdk_free_vframe(frame);
 

@@ -23,6 +23,7 @@ ColorHistogram::ColorHistogram(uint32_t l1, uint32_t l2, uint32_t l3) { setBins(
 ColorHistogram::ColorHistogram(const kt_histogram& h) : Histogram(KT_HISTOGRAM_BINS) {
     m_bits[0] = m_bits[1] = m_bits[2] = 2;
     initialize();
+    makeDense();
     std::memcpy(m_bins.get(), h.bins, sizeof(h.bins));
     m_total = h.total;
 }

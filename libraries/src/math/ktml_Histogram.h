@@ -5,15 +5,20 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "ktsl_Serializable.h"
 
 namespace ktml {
 
+// Storage: bins are held sparse (the non-zero bins only) until something changes a bin, and dense
+// (one u32 per bin) from then on. A new or cleared histogram and one read from bytes allocate no
+// dense bins, so a header declaring many empty bins costs nothing; a read value holds at most
+// 8 bytes per 6-byte entry of its form. Reads give the same results in either storage.
 class Histogram : public ktsl::Serializable {
 public:
     // Bin indices travel in 16 bits, so the binary form addresses at most this many bins; a reader
-    // refuses more, which also bounds what a bin count from untrusted bytes can allocate.
+    // refuses more, and bounds the dense bins a read value can later grow to.
     static constexpr uint32_t kMaxBinBins = 65536;
 
     Histogram() = default;
@@ -25,21 +30,20 @@ public:
     ~Histogram() override;
     void swap(Histogram& o) noexcept;
 
-    // Replaces the bins by count zeroed bins, total 0.
+    // Replaces the bins by count zeroed bins, total 0 (the dense bins come with the first change).
     void setBins(uint32_t count);
     // Zeroes the bins and the total.
     void clear();
 
     uint32_t binCount() const { return m_count; }
     uint32_t getTotal() const { return m_total; }
-    const uint32_t* data() const { return m_bins.get(); }
 
     // bins[i] += k, total += k (both saturating). Throws without bins or for i >= binCount().
     void incrementBin(uint32_t i, uint32_t k = 1);
     // Bin floor(binCount() x v) += k for v in [0, 1); throws for v outside it or without bins.
     void addValue(float v, uint32_t k = 1);
     // bins[i]; 0 for i >= binCount() rather than a read past the bins.
-    uint32_t getBinValue(uint32_t i) const { return i < m_count ? m_bins[i] : 0; }
+    uint32_t getBinValue(uint32_t i) const;
     // bins[i] / total (0 when the total is 0); throws for a bad index.
     float getValue(uint32_t i) const;
     // Fills out (not cleared first) with count -> bin index, ascending by count.
@@ -89,11 +93,23 @@ public:
     unsigned fromBin(const unsigned char* in, unsigned length) override;
 
 protected:
-    // Reads the sparse form into this histogram (unchanged on failure); bytes consumed.
+    // One non-zero bin of the sparse storage.
+    struct Entry {
+        uint32_t index;
+        uint32_t value;
+        bool operator==(const Entry& o) const { return index == o.index && value == o.value; }
+    };
+    class Cursor;
+
+    // Reads the sparse form into this histogram (unchanged on failure); bytes consumed. The result
+    // stays sparse.
     unsigned readSparse(const unsigned char* in, unsigned length);
+    // Switches to dense bins before a change; a no-op when already dense or without bins.
+    void makeDense();
     void recomputeTotal();
 
-    std::unique_ptr<uint32_t[]> m_bins;
+    std::unique_ptr<uint32_t[]> m_bins;  // dense bins, or null while the histogram is sparse
+    std::vector<Entry> m_sparse;         // while sparse: the non-zero bins in increasing index order
     uint32_t m_count = 0;
     uint32_t m_total = 0;
 };

@@ -15,6 +15,11 @@ class Attributes {
 public:
     using AttributeMap = std::map<String, String>;
 
+    Attributes() = default;
+    Attributes(const Attributes&) = default;
+    Attributes(Attributes&&) = default;
+    Attributes& operator=(const Attributes&) = default;
+    Attributes& operator=(Attributes&&) = default;
     virtual ~Attributes();
 
     // The value, or the empty string when the name is not set.

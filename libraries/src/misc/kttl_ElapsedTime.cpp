@@ -145,10 +145,11 @@ bool ElapsedTime::fromHumanString(const String& text) {
     while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') ++p;
     const char* wordEnd = p;
     while (*wordEnd && *wordEnd != ' ' && *wordEnd != '\t' && *wordEnd != '\r' && *wordEnd != '\n') ++wordEnd;
-    // Unit names have at most 12 characters ("milliseconds"); a longer word is no unit.
-    if (wordEnd == p || wordEnd - p > 12) return false;
-    const int64_t len = unitLength(String(p, static_cast<size_t>(wordEnd - p)));
-    if (len == 0) return false;
+    if (wordEnd == p) return false;
+    // A number with a word that names no unit is a zero duration, as fromValUnit has it. Unit
+    // names have at most 12 characters ("milliseconds"), so a longer word is never a unit.
+    const size_t wordLength = static_cast<size_t>(wordEnd - p);
+    const int64_t len = wordLength > 12 ? 0 : unitLength(String(p, wordLength));
     m_ms = static_cast<int64_t>(number) * len;  // |number| < 2^31, len < 2^27: no overflow
     return true;
 }

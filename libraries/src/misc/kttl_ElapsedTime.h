@@ -53,8 +53,9 @@ public:
     Integer toInteger(const String& unit) const;
     // "90 seconds", "1 hour": exact unit (false) or the approximate one rounded (true).
     String toHumanString(bool approximate) const;
-    // Reads "<whole number> <unit word>"; true and the duration set when both are present and
-    // the unit is known, otherwise false and the duration unchanged.
+    // Reads "<whole number> <unit word>"; when both are present the duration becomes
+    // fromValUnit(number, word) (0 for a word that names no unit) and the result is true;
+    // otherwise (no number, a number outside the int range, no word) false, duration unchanged.
     bool fromHumanString(const String& text);
     // "hh:mm:ss.mmm" with `fields` of 4 or more, "mm:ss.mmm" with 3, "ss.mmm" with 2, "mmm" with 0
     // or 1. Dropped leading fields are not folded into the first printed one. Negative durations

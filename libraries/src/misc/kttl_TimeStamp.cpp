@@ -134,7 +134,9 @@ bool parseFields(const String& text, const char* format, ParsedFields& p) {
     int hour12 = -1;
     int yday = -1;
     for (size_t i = 0; format[i]; ++i) {
+        // Every position is checked against the text: a format longer than its text is a mismatch.
         if (format[i] != '%' || format[i + 1] == '\0') {
+            if (pos >= text.size()) return false;
             ++pos;
             continue;
         }
@@ -160,7 +162,10 @@ bool parseFields(const String& text, const char* format, ParsedFields& p) {
             continue;
         }
         switch (code) {
-            case '%': ++pos; break;
+            case '%':
+                if (pos >= text.size()) return false;
+                ++pos;
+                break;
             case 'p':
                 if (pos <= text.size() && text.compare(pos, 2, "AM") == 0) {
                     ampm = 1;
@@ -184,8 +189,9 @@ bool parseFields(const String& text, const char* format, ParsedFields& p) {
             case 'Z':
             case 'z': {
                 // The zone is consumed so that fields after it stay aligned with the text.
-                const size_t len = pos <= text.size() ? zoneTextLength(text, pos) : 0;
-                p.zone = text.substr(pos, len);
+                if (pos > text.size()) return false;
+                const size_t len = zoneTextLength(text, pos);
+                p.zone.assign(text, pos, len);
                 pos += len;
                 break;
             }

@@ -46,7 +46,11 @@ public:
     // Empty history with the given window, zero birth time, empty boxes, zero velocity, status -1.
     Object(const kttl::String& state, const kttl::ElapsedTime& window);
     Object(const Object&) = default;
+    // Moves hand over the history, the histogram and the maps without copying them (map readers
+    // and tracker containers move objects).
+    Object(Object&&) = default;
     Object& operator=(const Object&) = default;
+    Object& operator=(Object&&) = default;
     ~Object() override;
     void swap(Object& o);
 

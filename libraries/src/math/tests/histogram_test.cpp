@@ -230,3 +230,34 @@ TEST(HistogramBinary, ReaderRefusesUntrustedCounts) {
     EXPECT_TRUE(wback.fromBin(w.data(), w.size()) == w.size() && wback == wide);
     EXPECT_THROW(Histogram(65537).getBinLength(), kttl::Exception);
 }
+
+// A read histogram is held sparse until a bin changes: every read and operation must give what the
+// dense bins give.
+TEST(HistogramBinary, ReadHistogramsBehaveAsDenseOnes) {
+    const Histogram dense = make({0, 5, 0, 0, 2, 0, 5, 1});
+    Histogram read;
+    ASSERT_EQ(readBin(read, binOf(dense)), 8u + 4 * 6);
+    const Histogram other = make({1, 0, 3, 0, 2, 0, 0, 4});
+    Histogram readOther;
+    readBin(readOther, binOf(other));
+    EXPECT_TRUE(read == dense && dense == read && bins(read) == bins(dense) && read.getTotal() == 13);
+    EXPECT_TRUE(read.getMaxBin() == 1 && read.nonZeroBins() == 4 && Histogram(8).getMaxBin() == 0);
+    for (int method : {0, 1})
+        EXPECT_DOUBLE_EQ(read.distanceTo(readOther, method), dense.distanceTo(other, method)) << method;
+    EXPECT_DOUBLE_EQ(read.intersectionWith(other), dense.intersectionWith(other));
+    EXPECT_EQ(bins(read + readOther), bins(dense + other));
+    Histogram blended = read, blendedDense = dense;
+    blended.average(readOther, 0.25f);
+    blendedDense.average(other, 0.25f);
+    EXPECT_TRUE(blended == blendedDense);
+    Histogram kept = make({9, 9, 9, 9, 9, 9, 9, 9});  // a dense target takes a sparse copy in place
+    kept = read;
+    EXPECT_TRUE(kept == dense && binOf(kept) == binOf(dense));
+    read.incrementBin(2, 3);
+    EXPECT_TRUE(read.getBinValue(2) == 3 && read.getBinValue(1) == 5 && read.getTotal() == 16);
+
+    // Explicit empty entries are read but not kept: the form written back lists non-zero bins only.
+    const std::vector<unsigned char> withZero = {4, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 0, 0, 3, 0, 7, 0, 0, 0};
+    Histogram z;
+    EXPECT_TRUE(readBin(z, withZero) == 20u && z == make({0, 0, 0, 7}) && binOf(z).size() == 14u);
+}

@@ -133,6 +133,8 @@ TEST(TimeStamp, ParsingChecksEveryFieldAndTheCalendar) {
         {"2024 015 10:20:30", "%Y %j %H:%M:%S", kWinter, 0},
         {"2024 000 10:20:30", "%Y %j %H:%M:%S", -1, 0},
         {"2024-01-15 10:20:30 trailing", "%Y-%m-%d %H:%M:%S", kWinter, 0},  // the text may go on
+        // Literals running past the end of the text before a zone code once read out of range.
+        {"", "x%z", -1, 0}, {"", "%%%Z", -1, 0}, {"2024", "%Yxx%Z%z", -1, 0}, {"1", "%", -1, 0},
     };
     for (const Case& c : cases) {
         const TimeStamp t = TimeStamp::fromString(c.text, c.format);
@@ -249,6 +251,7 @@ TEST(TimeStamp, XmlFormCarriesItsFormat) {
                 back == TimeStamp(kWinter, 0));
     EXPECT_TRUE(back.fromXML("<T>Mon Jan 15 10:20:30.007 UTC 2024</T>") && back == t);  // default format
     EXPECT_TRUE(back.fromXML("<T format=\"%Y\">nonsense</T>") && back.isZero());
+    EXPECT_TRUE(back.fromXML("<t format=\"x%z\"/>") && back.isZero());
     back = t;
     EXPECT_FALSE(back.fromXML("") || back.fromXML(nullptr));
     EXPECT_EQ(back, t);

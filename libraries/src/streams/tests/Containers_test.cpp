@@ -1,19 +1,14 @@
-// Containers' ids and forms, and damaged input for every binary reader of the values and streams.
+// Containers' ids and forms, and hostile sequence input (random damage is left to the fuzz targets).
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <random>
 #include <string>
 
 #include "../../misc/tests/TestBytes.h"
-#include "kttl_Buffer.h"
 #include "kttl_Double.h"
 #include "kttl_Integer.h"
 #include "kttl_String.h"
-#include "kttl_UUID.h"
 #include "ktsl_IntMap.h"
 #include "ktsl_List.h"
-#include "ktsl_MemIOStream.h"
 #include "ktsl_Set.h"
 #include "ktsl_StringMap.h"
 
@@ -96,8 +91,8 @@ TEST(Containers, HostileSequenceInputsAreRefusedAndLeaveTheTargetUnchanged) {
     for (const Case& c : cases) {
         StrList l{"keep"};
         ktsl::Set<kttl::String> s{"keep"};
-        EXPECT_TRUE(fromBinRefused(l, c.in) && l == StrList{"keep"}) << c.what;
-        EXPECT_TRUE(fromBinRefused(s, c.in) && s.size() == 1u) << c.what;
+        EXPECT_TRUE(fromBinRefused(l, c.in) && l == StrList{"keep"} && fromBinRefused(s, c.in) &&
+                    s.size() == 1u) << c.what;
     }
 }
 
@@ -122,7 +117,6 @@ TEST(Containers, XmlForms) {
     EXPECT_EQ(l.toXML(), "<List><kttl_String>x&amp;y</kttl_String><kttl_String/></List>");
     StrList lBack;
     EXPECT_TRUE(lBack.fromXML(l.toXML("names").c_str()) && lBack == l);
-
     EXPECT_EQ(IntSet({2, 1}).toXML("ids"), "<ids><item>1</item><item>2</item></ids>\n");
     EXPECT_EQ(IntSet({2, 1}).toXML("ids", "id"), "<ids><id>1</id><id>2</id></ids>\n");
     IntSet sBack{9};
@@ -153,49 +147,4 @@ TEST(Containers, XmlForms) {
     expectThrowMessage([&] { general.toXML("t"); }, "streams/ktsl_Map",
                        "ktsl::Map::toXML - not defined for this type of map.");
     EXPECT_THROW(general.fromXML("<t/>"), kttl::Exception);
-}
-
-// Each reader either refuses with the library exception or consumes no more than it was given; under
-// the address sanitizer an overrun fails loudly.
-TEST(BinaryReaders, DamagedAndRandomFormsNeverOverrun) {
-    using Nested = ktsl::StringMap<StrList>;
-    ktsl::MemIOStream stream;
-    stream.write(kttl::String("abc"));
-    stream.write(IntSet{1, 2, 3});
-    // Valid forms to start the damage from, and one reader of each kind (reused: a refused input
-    // must leave it usable).
-    const std::vector<Bytes> seeds{binOf(kttl::String("hello")), binOf(kttl::Buffer("\1\2\3", 3)),
-                                   binOf(Nested{{"a", {"x", "yy"}}, {"b", {}}}), binOf(IntSet{1, 2, 3}),
-                                   binOf(ktsl::IntMap<kttl::Double>{{1, 0.5}, {-3, 2.0}}), binOf(stream),
-                                   binOf(ktsl::List<kttl::UUID>{kttl::UUID::generate()})};
-    const std::unique_ptr<ktsl::Serializable> readers[] = {
-        std::make_unique<kttl::String>(), std::make_unique<kttl::Buffer>(), std::make_unique<kttl::Integer>(),
-        std::make_unique<kttl::Double>(), std::make_unique<kttl::UUID>(), std::make_unique<ktsl::MemIOStream>(),
-        std::make_unique<StrList>(), std::make_unique<IntSet>(), std::make_unique<Nested>(),
-        std::make_unique<ktsl::IntMap<kttl::Double>>(), std::make_unique<ktsl::List<kttl::UUID>>()};
-    std::mt19937 rng(12345);
-    for (int round = 0; round < 3000; ++round) {
-        Bytes in = seeds[rng() % seeds.size()];
-        const unsigned how = rng() % 3;
-        if (how == 0) {  // cut short
-            in.resize(rng() % (in.size() + 1));
-        } else if (how == 1) {  // four bytes of garbage (often a length near 2^32) at a random spot
-            const size_t at = rng() % (in.size() - 3);
-            const uint32_t v = rng() % 2 ? 0xFFFFFFFFu - (rng() % 16) : rng();
-            for (int i = 0; i < 4; ++i) in[at + i] = static_cast<unsigned char>(v >> (8 * i));
-        } else {  // plain noise
-            in.resize(rng() % 64);
-            for (auto& b : in) b = static_cast<unsigned char>(rng());
-        }
-        // An exact-size copy, so that a read past its end is caught.
-        const std::unique_ptr<unsigned char[]> exact(new unsigned char[in.empty() ? 1 : in.size()]);
-        std::copy(in.begin(), in.end(), exact.get());
-        const unsigned n = static_cast<unsigned>(in.size());
-        for (const auto& r : readers) {
-            try {
-                ASSERT_LE(r->fromBin(exact.get(), n), n);
-            } catch (const kttl::Exception&) {
-            }
-        }
-    }
 }

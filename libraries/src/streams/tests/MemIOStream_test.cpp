@@ -1,5 +1,4 @@
-#include "ktsl_MemIOStream.h"
-
+// Object streams in memory: record layout, hostile headers and lengths, growth, and the stream's own forms.
 #include <gtest/gtest.h>
 
 #include "../../misc/tests/TestBytes.h"
@@ -7,17 +6,18 @@
 #include "kttl_Integer.h"
 #include "kttl_String.h"
 #include "ktsl_EndOfFile.h"
+#include "ktsl_MemIOStream.h"
 
-namespace {
-const char* const kFile = "streams/ktsl_MemIOStream";
+static const char* const kFile = "streams/ktsl_MemIOStream";
 
-Bytes unread(const ktsl::MemIOStream& s) { return Bytes(s.unreadData(), s.unreadData() + s.getUnreadLength()); }
-ktsl::MemIOStream streamOf(const Bytes& b) {
+static Bytes unread(const ktsl::MemIOStream& s) {
+    return Bytes(s.unreadData(), s.unreadData() + s.getUnreadLength());
+}
+static ktsl::MemIOStream streamOf(const Bytes& b) {
     ktsl::MemIOStream s;
     s.writeBytes(b.data(), static_cast<unsigned>(b.size()));
     return s;
 }
-}  // namespace
 
 TEST(MemIOStream, RecordLayoutAndRoundTrip) {
     ktsl::MemIOStream s;
@@ -32,9 +32,8 @@ TEST(MemIOStream, RecordLayoutAndRoundTrip) {
     EXPECT_TRUE(s.peek(str) == 15u && str == "ab" && s.getUnreadLength() == 35u);
     expectThrowMessage([&] { s.read(i); }, kFile, "ktsl::MemIOStream::read() - type mismatch: 501 != 504");
     EXPECT_TRUE(s.read(str) == 15u && s.read(i) == 12u && i == -1);
-    EXPECT_EQ(s.getNextType(), 1);  // an end-of-file record
-    EXPECT_EQ(s.skip(), 8u);
-    EXPECT_EQ(s.getNextType(), 1);  // nothing left
+    EXPECT_TRUE(s.getNextType() == 1 && s.skip() == 8u);  // an end-of-file record
+    EXPECT_EQ(s.getNextType(), 1);                        // nothing left
     expectThrowMessage([&] { s.read(str); }, kFile, "ktsl::MemIOStream::read() - no data");
     expectThrowMessage([&] { s.skip(); }, kFile, "ktsl::MemIOStream::skip() - no data");
 }
@@ -71,9 +70,8 @@ TEST(MemIOStream, PartialHeadersAndLyingRecordLengthsAreRefused) {
 
 TEST(MemIOStream, GrowsByRecordPlusTwiceCapacityAndCompactsReadBytes) {
     ktsl::MemIOStream s;
-    kttl::Integer v;
-    s.write(kttl::Integer(1));  // 12-byte records
-    s.write(kttl::Integer(2));
+    kttl::Integer v, w;
+    for (int k : {1, 2}) s.write(kttl::Integer(k));  // 12-byte records
     EXPECT_EQ(s.getCapacity(), 12u + 2 * 12);
     s.read(v);
     s.write(kttl::Integer(3));  // fits behind the write position
@@ -83,11 +81,9 @@ TEST(MemIOStream, GrowsByRecordPlusTwiceCapacityAndCompactsReadBytes) {
     s.write(kttl::Double(5));  // 16 bytes, only 12 free: grown with the unread bytes at the start
     EXPECT_TRUE(s.getCapacity() == 16u + 2 * 36 && s.getWritePosition() == 24u + 16);
     kttl::Double d;
-    kttl::Integer w;
     EXPECT_TRUE(s.read(v) && v == 3 && s.read(w) && w == 4 && s.read(d) && d == 5.0);
 
-    // Steady state: equal writes and reads never grow the buffer again.
-    const unsigned cap = s.getCapacity();
+    const unsigned cap = s.getCapacity();  // steady state: equal writes and reads never grow it again
     kttl::String str;
     for (int k = 0; k < 1000; ++k)
         ASSERT_TRUE(s.write(kttl::Integer(k)) && s.write(kttl::String("go")) && s.read(v) && s.read(str) &&
@@ -97,15 +93,13 @@ TEST(MemIOStream, GrowsByRecordPlusTwiceCapacityAndCompactsReadBytes) {
 
 TEST(MemIOStream, OwnFormsCarryOnlyTheUnreadBytes) {
     ktsl::MemIOStream s;
-    s.write(kttl::Integer(9));
-    s.write(kttl::Integer(1));
+    for (int k : {9, 1}) s.write(kttl::Integer(k));
     kttl::Integer v;
     s.read(v);
     Bytes expect{12, 0, 0, 0};
     putIntegerRecord(expect, 1);
     EXPECT_EQ(binOf(s), expect);
-    EXPECT_EQ(s.toXML("s"), "<s>f801000004000000" "01000000</s>");
-    EXPECT_EQ(ktsl::MemIOStream().toXML("s"), "<s/>");
+    EXPECT_EQ(s.toXML("s") + ktsl::MemIOStream().toXML("s"), "<s>f801000004000000" "01000000</s><s/>");
 
     ktsl::MemIOStream t, x, copy(s);
     t.write(kttl::String("old"));

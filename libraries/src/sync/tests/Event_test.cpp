@@ -36,10 +36,7 @@ TEST(Event, OneAutoSignalWakesExactlyOneOfTwoWaitersManualWakesBoth) {
         std::atomic<int> woke{0}, ready{0};
         std::vector<std::thread> waiters;
         for (int i = 0; i < 2; ++i)
-            waiters.emplace_back([&] {
-                ++ready;
-                if (e.wait(manual ? kLongMs : 2000)) ++woke;
-            });
+            waiters.emplace_back([&] { ++ready; woke += e.wait(manual ? kLongMs : 2000); });
         ASSERT_TRUE(eventually([&] { return ready == 2; }));
         e.signal();
         if (!manual) {
@@ -69,11 +66,7 @@ TEST(Mutex, RecursiveOwnerOnlyUnlockAndBoundedLockFromOtherThreads) {
     // A locker waiting on another thread gets it once the last level is released.
     std::atomic<bool> got{false};
     Event trying(true, false);
-    std::thread waiter([&] {
-        trying.signal();
-        got = m.lock(kLongMs);
-        if (got) m.unlock();
-    });
+    std::thread waiter([&] { trying.signal(); got = m.lock(kLongMs) && m.unlock(); });
     ASSERT_TRUE(trying.wait(kLongMs));
     EXPECT_TRUE(m.unlock() && !m.unlock());  // then nothing is left to release
     waiter.join();
@@ -89,10 +82,7 @@ TEST(Wait, EarlierObjectsWinAndATimeOutReportsFalse) {
     EXPECT_GE(elapsedMs([&] { EXPECT_FALSE(ktst::Wait(list, 25, index)); }), 24u);
     EXPECT_FALSE(ktst::Wait(std::vector<ktst::WaitObject*>(), kLongMs, index));
 
-    std::thread signaller([&] {
-        ktst::Wait(5);
-        b.signal();
-    });
+    std::thread signaller([&] { ktst::Wait(5); b.signal(); });
     EXPECT_TRUE(ktst::Wait(list, kLongMs, index) && index == 1u);
     signaller.join();
 }
@@ -109,13 +99,10 @@ TEST(Wait, WaitMultipleSetsABitPerSignalledObjectAndAcquiresMutexes) {
 }
 
 TEST(Wait, RemainingTimeIsWrapSafeAndFloorsAtZero) {
-    struct Case { uint32_t start, now, ms, left; };
-    const Case cases[] = {
-        {100, 100, 50, 50}, {100, 149, 50, 1}, {100, 150, 50, 0}, {100, 5000, 50, 0}, {5, 5, 0, 0},
-        {0xFFFFFFF0u, 0x10u, 100, 100 - 0x20},  // across the wrap: 32 ms elapsed
-        {0xFFFFFFF0u, 0x60u, 100, 0},
-        {0xFFFFFFF0u, 0x10u, ktst::WAIT_INFINITE, ktst::WAIT_INFINITE},
-    };
-    for (const Case& c : cases)
+    const struct { uint32_t start, now, ms, left; } cases[] = {  // {0xFFFFFFF0, 0x10}: 32 ms across the wrap
+        {100, 100, 50, 50}, {100, 149, 50, 1}, {100, 150, 50, 0}, {5, 5, 0, 0},
+        {0xFFFFFFF0u, 0x10u, 100, 100 - 0x20}, {0xFFFFFFF0u, 0x60u, 100, 0},
+        {0xFFFFFFF0u, 0x10u, ktst::WAIT_INFINITE, ktst::WAIT_INFINITE}};
+    for (const auto& c : cases)
         EXPECT_EQ(ktst::remainingMs(c.start, c.now, c.ms), c.left) << c.start << " " << c.now << " " << c.ms;
 }

@@ -23,16 +23,11 @@ using kttl::ElapsedTime;
 using kttl::LogType;
 using kttl::String;
 
-namespace {
-
 // Keeps every output line; can hold the pump inside output() until released.
 class RecordingLogger : public kttl::Logger {
 public:
     explicit RecordingLogger(const String& timeFormat = String()) : kttl::Logger(timeFormat) {}
-    ~RecordingLogger() override {
-        release.signal();
-        stop(kLong);
-    }
+    ~RecordingLogger() override { release.signal(); stop(kLong); }
     bool output(const LogType&, const String& line) override {
         entered.signal();
         if (hold) release.wait(kLongMs);
@@ -40,22 +35,14 @@ public:
         lines.push_back(line);
         return true;
     }
-    std::vector<std::string> taken() {
-        std::lock_guard<std::mutex> lock(m);
-        return lines;
-    }
+    std::vector<std::string> taken() { std::lock_guard<std::mutex> lock(m); return lines; }
     std::atomic<bool> hold{false};
     ktst::Event entered{false, false}, release{true, false};
     std::mutex m;
     std::vector<std::string> lines;
 };
 
-std::string readFile(const std::string& path) {
-    std::ostringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
-}
-
+// A fresh file name that is removed at the end.
 struct TempFile {
     std::string path;
     TempFile() {
@@ -65,20 +52,18 @@ struct TempFile {
         path = name;
     }
     ~TempFile() { std::remove(path.c_str()); }
+    std::string read() const { std::ostringstream s; s << std::ifstream(path).rdbuf(); return s.str(); }
 };
-
-}  // namespace
 
 TEST(Logger, LinesGetOneLineEndAPaddedLabelAndAreCutToTheRecord) {
     RecordingLogger log;
     ASSERT_TRUE(log.start());
-    EXPECT_TRUE(log.log(kttl::INFO, String("plain")));
-    EXPECT_TRUE(log.log(kttl::ERR, String("ended\n")));
-    EXPECT_TRUE(log.log(kttl::CRIT, String("")));
-    EXPECT_TRUE(log.log(static_cast<LogType>(7), String("odd level")));
+    const std::pair<LogType, std::string> before[] = {{kttl::INFO, "plain"}, {kttl::ERR, "ended\n"},
+                                                       {kttl::CRIT, ""}, {static_cast<LogType>(7), "odd level"}};
+    for (const auto& l : before) EXPECT_TRUE(log.log(l.first, String(l.second))) << l.second;
     EXPECT_TRUE(log.log(kttl::WARN, "%d items in %s", 3, "queue"));
-    EXPECT_TRUE(log.log(kttl::STAT, String("two\n\n")));
-    EXPECT_TRUE(log.log(kttl::INFO, String(std::string(2000, 'z'))));
+    EXPECT_TRUE(log.log(kttl::STAT, String("two\n\n")) &&
+                log.log(kttl::INFO, String(std::string(2000, 'z'))));
     struct Component : LogInterface {} c;  // forwards to its logger
     c.setLogger(&log);
     ASSERT_TRUE(c.log(kttl::WARN, String("heard")) && log.flush());
@@ -139,11 +124,10 @@ TEST(LogMsgQueue, PopExpectedRemovesOnlyAMatchingOldestLineAndLongLinesAreCut) {
     EXPECT_TRUE(q.peek() == kttl::LogMsgPtr() && q.peek().type == kttl::ERR);  // the empty record: no text
 
     // Both sides of the 1023-character limit.
-    for (size_t n : {1022u, 1023u, 1024u, 2000u}) {
+    for (size_t n : {1023u, 1024u}) {
         ASSERT_TRUE(q.push(kttl::INFO, std::string(n, 'y')));
         const std::string t = q.pop().text;
-        EXPECT_EQ(t.size(), std::min<size_t>(n, 1023u)) << n;
-        EXPECT_EQ(t.substr(t.size() - 3) == "...", n > 1023) << n;
+        EXPECT_TRUE(t.size() == 1023u && (t.substr(1020) == "...") == (n > 1023)) << n;
     }
 }
 
@@ -174,18 +158,15 @@ TEST(Logger, LinesFromManyThreadsArriveWholeAndInEachThreadsOrder) {
 TEST(FileLogger, AppendsBelowTheMaximumAndRestartsTheFileAtIt) {
     TempFile f;
     const int32_t max = kttl::FileLogger::DEFAULT_MAX_SIZE;
-    for (long prefill : {static_cast<long>(max) - 1, static_cast<long>(max), static_cast<long>(max) + 10}) {
-        {
-            std::ofstream out(f.path, std::ios::binary | std::ios::trunc);
-            out << std::string(static_cast<size_t>(prefill), '#');
-        }
+    for (long prefill : {max - 1L, long(max), max + 10L}) {
+        std::ofstream(f.path, std::ios::trunc) << std::string(static_cast<size_t>(prefill), '#');
         kttl::FileLogger log(f.path.c_str());
         testing::internal::CaptureStdout();
         ASSERT_TRUE(log.start() && log.log(kttl::INFO, String("next line")) && log.flush());
         const std::string line = testing::internal::GetCapturedStdout();  // the same line goes to the file
         EXPECT_NE(line.find(" INFO next line\n"), std::string::npos) << line;
         const std::string kept = prefill < max ? std::string(static_cast<size_t>(prefill), '#') : "";
-        EXPECT_EQ(readFile(f.path), kept + line) << prefill;
+        EXPECT_EQ(f.read(), kept + line) << prefill;
         EXPECT_TRUE(log.stop(kLong));
     }
 }
@@ -202,7 +183,7 @@ TEST(FileLogger, MissingFilesAreCreatedAndUnopenableOnesSkipped) {
         testing::internal::CaptureStdout();
     }
     testing::internal::GetCapturedStdout();
-    const std::string content = readFile(f.path);
+    const std::string content = f.read();
     EXPECT_TRUE(content.find("STAT first\n") < content.find("STAT second\n") &&
                 content.find("STAT second\n") != std::string::npos) << content;
 

@@ -20,8 +20,6 @@
 using kttl::ElapsedTime;
 using ktst::Event;
 
-namespace {
-
 // Thread i of N records i and waits at a gate (or for the stop event); with `fail` set the body
 // throws instead: 1 a standard exception, 2 anything else.
 template <unsigned N>
@@ -74,10 +72,7 @@ public:
         }
         return 100 * index + run;
     }
-    std::string hooks() {
-        std::lock_guard<std::mutex> lock(m);
-        return log;
-    }
+    std::string hooks() { std::lock_guard<std::mutex> lock(m); return log; }
 
     bool allowStart = true;
     bool holdSlot1 = false;
@@ -85,16 +80,10 @@ public:
     Event inSlot1{true, false}, release{true, false};
 
 private:
-    void note(const char* what) {
-        std::lock_guard<std::mutex> lock(m);
-        log += what;
-        log += ' ';
-    }
+    void note(const char* what) { std::lock_guard<std::mutex> lock(m); log += what + std::string(" "); }
     std::mutex m;
     std::string log;
 };
-
-}  // namespace
 
 TEST(BasicThread, StartRunsOnceStartingARunningThreadFailsAndStopEndsIt) {
     GateThread<1> t;
@@ -203,11 +192,7 @@ TEST(WorkerThreadEx, EveryAnswerBeganAfterItsOwnRequest) {
     // An answer taken from an earlier run could be smaller than the caller's own value.
     struct Snapshot : ktst::WorkerThreadEx<2> {
         ~Snapshot() override { stop(kLong); }
-        int onEvent(unsigned char) override {
-            const int seen = published.load();
-            ktst::Wait(0);
-            return seen;
-        }
+        int onEvent(unsigned char) override { const int seen = published; ktst::Wait(0); return seen; }
         std::atomic<int> published{0};
     } w;
     ASSERT_TRUE(w.start());

@@ -68,7 +68,7 @@ void EventDetector::setListener(EventSpy::Listener* listener) {
 }
 
 bool EventDetector::onSetParameters(const ProcessParams& params) {
-    EventDetectorParams read(kttl::ElapsedTime(EventDetectorParams::kDefaultIntervalMs));
+    EventDetectorParams read{kttl::ElapsedTime(EventDetectorParams::kDefaultIntervalMs)};
     const ktsl::MemIOStream payload = params.binSerialize();
     const bool ok = !payload.isEmpty() ? read.binUnserialize(payload) : read.xmlUnserialize(params.xmlSerialize());
     if (!ok) return false;
