@@ -36,7 +36,10 @@ ktst::Event Coordinator::mConfigEvent(true, false);
 ktst::Event Coordinator::mDayMode(true, true);
 
 Coordinator::Coordinator(unsigned port, kttl::Logger& logger, const kttl::String& payload)
-    : mLogger(logger), mTracker(&logger, port, true), mPayload(payload), mGracePeriod(0, kt_tickcount()) {
+    : mLogger(logger), mTracker(&logger, port, true), mPayload(payload),
+      mGracePeriod(0, kt_tickcount()),
+      mSender(&csdk_event_send),
+      mAlarmFile(alarmFilePath()) {
     std::memset(&mSignalAction, 0, sizeof(mSignalAction));
     setLogger(&logger);
 }
@@ -199,6 +202,13 @@ bool Coordinator::loadFrame(ProcessFrame& frame, const unsigned char* nv21, uint
     return useColour;
 }
 
+bool Coordinator::track(ProcessFrame& frame, bool colour, ktsl::List<Event>& events) {
+    events.clear();
+    if (mTracker.process(frame, colour, events)) return true;
+    log(kttl::ERR, mTracker.getLastError());
+    return false;
+}
+
 int Coordinator::process(const SimpleTracker::Params& params) {
     if (!mInitialized) {
         log(kttl::ERR, "Not initialized");
@@ -248,10 +258,7 @@ int Coordinator::process(const SimpleTracker::Params& params) {
         const bool useColour = loadFrame(frame, pixels, width, height, mDayMode.wait(0), colour,
                                          kttl::TimeStamp::systemTime(),
                                          kttl::ElapsedTime(static_cast<int64_t>(kt_tickcount() - startTick)));
-        events.clear();
-        if (!mTracker.process(frame, useColour, events)) {
-            log(kttl::ERR, mTracker.getLastError());
-        } else {
+        if (track(frame, useColour, events)) {
             for (const Event& event : events) onEvent(event);
         }
         failures = 0;

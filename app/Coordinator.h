@@ -62,6 +62,14 @@ public:
     const SimpleTracker& getTracker() const { return mTracker; }
     const kttl::String& getPayload() const { return mPayload; }
 
+    // Sets the tracker's parameters, as the loop does on its first good frame (false: refused, the
+    // reason in the tracker's last error). For callers that feed frames themselves (the replay tool).
+    bool setParameters(const SimpleTracker::Params& params) { return mTracker.setParameters(params); }
+    // One frame through the pipeline, as the loop runs it: the tracker's events land in `events`
+    // (cleared first); a tracker failure is logged and gives false. The caller hands the events to
+    // onEvent in list order.
+    bool track(ProcessFrame& frame, bool colour, ktsl::List<Event>& events);
+
     // Alarm output. The grace period is the least time between two alarms; it starts expired, so
     // the first alarm can go out at once. A duration of all ones never lets an alarm out.
     void setEventGracePeriod(const kttl::ElapsedTime& period);
@@ -70,6 +78,13 @@ public:
     // (csdk_event_send with the payload) when the grace period has run out, counted, logged and its
     // start time written to the last-alarm file. Frame-loop thread only.
     void onEvent(const Event& event);
+    // The call that hands an alarm to the camera's event service: 0 sent, anything else an error
+    // number. csdk_event_send unless replaced (the replay tool has no camera).
+    typedef int (*EventSender)(const char* payload, int32_t flags, uint32_t length);
+    void setEventSender(EventSender sender) { mSender = sender != nullptr ? sender : &csdk_event_send; }
+    // Where the last-alarm file goes: alarmFilePath() as of construction; "" writes none.
+    void setAlarmFile(const std::string& path) { mAlarmFile = path; }
+    const std::string& getAlarmFile() const { return mAlarmFile; }
     // Alarms sent since construction (the number of the latest).
     int32_t getAlarmCount() const { return mAlarmCount; }
     size_t getSuppressedCount() const { return mSuppressed.size(); }
@@ -77,9 +92,9 @@ public:
     static std::string alarmFilePath();
     // Suppressed events kept at most: beyond it the entry nearest to expiry goes first, so a night
     // of noise cannot grow the map without bound.
-    static const size_t kMaxSuppressed = 4096;
+    static constexpr size_t kMaxSuppressed = 4096;
     // How long an alarmed event keeps being suppressed after its last report.
-    static const uint32_t kSuppressMs = 15000;
+    static constexpr uint32_t kSuppressMs = 15000;
 
     // Signal handler for SIGTERM, SIGINT and SIGUSR1: SIGUSR1 asks for a configuration change; every
     // handled signal asks the loop to stop. Takes no lock (see SignalRelay).
@@ -99,6 +114,9 @@ public:
 
     // Settings: reads the custom settings file, or the default one, into `settings`.
     static bool loadXML(kttl::Logger& logger, ktsl::StringMap<kttl::String>& settings);
+    // The settings map of a settings document (what loadXML does once it has the text); false, with
+    // "Failed to parse xml into a tree.", for an empty or malformed one.
+    static bool settingsFromText(kttl::Logger& logger, const std::string& text, ktsl::StringMap<kttl::String>& settings);
     // Appends the polygons of a zone text to `zones`; false (zones unchanged) on any violation.
     static bool parseZones(const kttl::String& text, ktsl::List<ktml::Polygon2D<float>>& zones);
 
@@ -118,6 +136,8 @@ private:
     std::map<kttl::Integer, kttl::Countdown> mSuppressed;
     int32_t mAlarmCount = 0;
     kttl::Countdown mGracePeriod;
+    EventSender mSender;
+    std::string mAlarmFile;
     struct sigaction mSignalAction;
     bool mInitialized = false;
     ktvl::Resolution mResolution;

@@ -56,7 +56,7 @@ void Coordinator::onEvent(const Event& event) {
     if (known != mSuppressed.end()) {
         known->second.restartAt(now);  // still being reported: no second alarm
     } else if (mGracePeriod.getDuration() != kttl::Countdown::kInfinite && mGracePeriod.isExpiredAt(now)) {
-        const int result = csdk_event_send(mPayload.c_str(), 0, static_cast<uint32_t>(mPayload.size()));
+        const int result = mSender(mPayload.c_str(), 0, static_cast<uint32_t>(mPayload.size()));
         if (result != 0) {
             log(kttl::ERR, kttl::String::format("Error sending APP event: %d", result));
             return;
@@ -74,7 +74,7 @@ void Coordinator::onEvent(const Event& event) {
         char line[160];
         std::snprintf(line, sizeof line, "{\"event_time\":\"%s\",\"event_id\":%d}\n",
                       event.getStart().first.toString("ISO8601").c_str(), mAlarmCount);
-        replaceFile(alarmFilePath(), line);  // an unwritable file is skipped: the alarm still counts
+        replaceFile(mAlarmFile, line);  // an unwritable file is skipped: the alarm still counts
 
         if (mSuppressed.size() >= kMaxSuppressed) {
             // Drop the entry that would expire first (the longest unreported).

@@ -54,8 +54,14 @@ bool Coordinator::loadXML(kttl::Logger& logger, ktsl::StringMap<kttl::String>& s
         }
     }
     // A file beyond the size limit is beyond what the parser takes: a parse failure.
+    if (result == AppFiles::ReadResult::TooLarge) text.clear();
+    return settingsFromText(logger, text, settings);
+}
+
+bool Coordinator::settingsFromText(kttl::Logger& logger, const std::string& text,
+                                   ktsl::StringMap<kttl::String>& settings) {
     TreeRoot root;
-    if (result == AppFiles::ReadResult::TooLarge || xml2Tree(text.c_str(), &root.node) != 0) {
+    if (text.empty() || xml2Tree(text.c_str(), &root.node) != 0) {
         logger.log(kttl::ERR, "Failed to parse xml into a tree.");
         return false;
     }

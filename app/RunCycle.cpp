@@ -35,15 +35,22 @@ void buildRunCycle(const ktsl::StringMap<kttl::String>& settings, const ktsl::Li
     cycle = RunCycle();
     cycle.inclusion = settingText(settings, "zone_type").equalsNoCase("inclusion");
 
-    ActivitySettings& activity = cycle.activity;
-    activity.minDistance = unsignedDecimal(settingText(settings, "min_distance"));
-    activity.minAge = kttl::ElapsedTime::fromValUnit(decimalNumber(settingText(settings, "min_age")),
-                                                     settingText(settings, "min_age_unit"));
-    activity.maxWidth = decimalNumber(settingText(settings, "max_width")) / 100.0;
-    activity.maxHeight = decimalNumber(settingText(settings, "max_height")) / 100.0;
+    // The spy logs its refusals (a max-width of 0 keeps the whole frame, a zone of two points is
+    // dropped) through the same logger.
+    const uint32_t minDistance = unsignedDecimal(settingText(settings, "min_distance"));
+    const kttl::ElapsedTime minAge = kttl::ElapsedTime::fromValUnit(decimalNumber(settingText(settings, "min_age")),
+                                                                    settingText(settings, "min_age_unit"));
+    const double maxWidth = decimalNumber(settingText(settings, "max_width")) / 100.0;
+    const double maxHeight = decimalNumber(settingText(settings, "max_height")) / 100.0;
+    cycle.activity.reset(new Activity("", "", Activity::NewObject, 0, minDistance));
+    Activity& activity = *cycle.activity;
+    activity.setLogger(logger);
+    activity.setMinAge(minAge);
+    activity.setMaxHeight(maxHeight);
+    activity.setMaxWidth(maxWidth);
     if (cycle.inclusion) {
-        activity.zones = zones;
-        info(logger, kttl::String::format("Activity Zones           : %s", activity.zones.toXML().c_str()));
+        activity.setZones(zones);
+        info(logger, kttl::String::format("Activity Zones           : %s", zones.toXML().c_str()));
     }
 
     cycle.gracePeriod = kttl::ElapsedTime::fromValUnit(decimalNumber(settingText(settings, "alarm_interval")),
@@ -62,10 +69,13 @@ void buildRunCycle(const ktsl::StringMap<kttl::String>& settings, const ktsl::Li
     p.sceneSensitivity = static_cast<float>(base10Integer(settingText(settings, "light_sensitivity"))) / 100.0f;
     if (!cycle.inclusion) p.exclusionZones = zones;
 
-    info(logger, kttl::String::format("Max Width                : %f", activity.maxWidth));
-    info(logger, kttl::String::format("Max Height               : %f", activity.maxHeight));
-    info(logger, kttl::String::format("Min Distance             : %d", static_cast<int>(activity.minDistance)));
-    info(logger, kttl::String::format("Min Object Age           : %s", activity.minAge.toHumanString(false).c_str()));
+    activity.setLogger(nullptr);  // the copies the pipeline runs get the tracker's logger
+    p.spies.push_back(EventSpyFactory(&activity));
+
+    info(logger, kttl::String::format("Max Width                : %f", maxWidth));
+    info(logger, kttl::String::format("Max Height               : %f", maxHeight));
+    info(logger, kttl::String::format("Min Distance             : %d", static_cast<int>(minDistance)));
+    info(logger, kttl::String::format("Min Object Age           : %s", minAge.toHumanString(false).c_str()));
     info(logger, kttl::String::format("Alarm Grace Period       : %s", cycle.gracePeriod.toHumanString(false).c_str()));
     info(logger, kttl::String::format("Min Width                : %d", p.minWidth));
     info(logger, kttl::String::format("Min Height               : %d", p.minHeight));

@@ -21,7 +21,7 @@ const char* const kVeltranoAlarmPayload =
 namespace {
 
 int startupFailure(kttl::Logger& logger, const char* message) {
-    logger.log(kttl::ERR, message);
+    logger.log(kttl::ERR, kttl::String(message));
     logger.flush(kttl::Logger::FLUSH_TIMEOUT_MS);
     return 1;
 }
@@ -56,6 +56,7 @@ int veltranoMain(int argc, char** argv) {
 
         RunCycle cycle;
         buildRunCycle(settings, zones, AppFiles::listModelFiles(AppFiles::htmlDirectory()), &logger, cycle);
+        coordinator->setEventGracePeriod(cycle.gracePeriod);
         const int result = coordinator->process(cycle.params);
         coordinator.reset();
         if (result != Coordinator::kConfigChanged) return 0;

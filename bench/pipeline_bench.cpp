@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -12,18 +13,28 @@
 #include <vector>
 
 #include "Coordinator.h"
+#include "RunCycle.h"
 #include "SimpleTracker.h"
 #include "bench_alloc.h"
 #include "bench_stats.h"
 #include "csdk_media.h"
 #include "csdk_synthetic.h"
 #include "kt_image.h"
+#include "kt_tick.h"
 
 namespace {
 
 struct Config {
     uint32_t width, height;
     bool colour;
+};
+
+// Swallows the chain's alarm lines, so the figures are not mixed with them.
+class QuietLogger : public kttl::Logger {
+public:
+    QuietLogger() { start(); }
+    ~QuietLogger() override { stop(kttl::ElapsedTime(5000)); }
+    bool output(const kttl::LogType&, const kttl::String&) override { return true; }
 };
 
 const Config kConfigs[] = {{640, 480, false}, {1280, 720, false}, {1920, 1080, false}, {176, 144, true}};
@@ -114,9 +125,39 @@ struct Run {
 };
 
 // Feeds frames from `first` on through the loop's conversion and the tracker; times `timed` of them.
+// The whole camera chain: the settings' activity spy in the pipeline, every event through the
+// alarm decision, an event service that accepts everything, and ticks that follow the stream.
+struct Chain {
+    static std::atomic<uint32_t> tick;
+    static uint32_t readTick() { return tick.load(); }
+    static int accept(const char*, int32_t, uint32_t) { return 0; }
+    RunCycle cycle;
+    std::unique_ptr<Coordinator> coordinator;
+    ktsl::List<Event> events;
+    explicit Chain(kttl::Logger& logger) {
+        kt_set_tick_source(&readTick);
+        ktsl::StringMap<kttl::String> settings;
+        const char* const kSettings[][2] = {{"zone_type", "inclusion"}, {"min_distance", "20"}, {"min_age", "1"},
+                                            {"min_age_unit", "seconds"}, {"max_width", "60"}, {"max_height", "80"},
+                                            {"min_width", "5"}, {"min_height", "11"}, {"sensitivity", "50"},
+                                            {"light_sensitivity", "50"}};
+        for (const auto& kv : kSettings) settings[kv[0]] = kv[1];
+        ktsl::List<ktml::Polygon2D<float>> zones;
+        zones.push_back(ktml::Polygon2D<float>{{0, 0.4f}, {1, 0.4f}, {1, 1}, {0, 1}});
+        buildRunCycle(settings, zones, ktsl::Set<kttl::String>(), nullptr, cycle);
+        coordinator.reset(new Coordinator(0, logger, "bench"));
+        coordinator->setEventSender(&accept);
+        coordinator->setAlarmFile("");
+        coordinator->setEventGracePeriod(cycle.gracePeriod);
+        coordinator->setParameters(cycle.params);
+    }
+    ~Chain() { kt_set_tick_source(nullptr); }
+};
+std::atomic<uint32_t> Chain::tick{1000000};
+
 Run run_frames(SimpleTracker& tracker, ProcessFrame& frame, kt_image& colour, const Config& c,
                const std::vector<std::vector<uint8_t>>& frames, uint64_t first, uint32_t warmup,
-               uint32_t timed) {
+               uint32_t timed, Chain* chain = nullptr) {
     Run run;
     const kttl::TimeStamp start(1700000000, 0);
     for (uint64_t i = first; i < first + warmup + timed; ++i) {
@@ -127,7 +168,14 @@ Run run_frames(SimpleTracker& tracker, ProcessFrame& frame, kt_image& colour, co
         const bool useColour =
             Coordinator::loadFrame(frame, frames[i % frames.size()].data(), c.width, c.height, c.colour,
                                    colour, start, kttl::ElapsedTime(position));
-        const bool ok = tracker.process(frame, useColour);
+        bool ok = true;
+        if (chain != nullptr) {
+            Chain::tick.store(1000000 + static_cast<uint32_t>(position));
+            ok = chain->coordinator->track(frame, useColour, chain->events);
+            for (const Event& event : chain->events) chain->coordinator->onEvent(event);
+        } else {
+            ok = tracker.process(frame, useColour);
+        }
         const double t1 = bench::now_ms();
         if (!ok)
             run.ok = false;
@@ -170,6 +218,7 @@ int main(int argc, char** argv) {
                 bench::alloc_counting() ? "on" : "off");
 
     std::vector<std::string> summary;
+    QuietLogger quiet;
     for (const Config& c : kConfigs) {
         std::vector<std::vector<uint8_t>> frames;
         std::string error;
@@ -208,6 +257,15 @@ int main(int argc, char** argv) {
             "pipeline res=%ux%u colour=%d ms=%.3f p99=%.3f fps=%.0f allocs_per_frame=%.2f rss_mb=%.1f",
             c.width, c.height, c.colour ? 1 : 0, med, p99, fps, allocs, rss);
         summary.push_back(line);
+        {
+            Chain chain(quiet);
+            const Run whole = run_frames(tracker, frame, colour, c, frames, 0, kWarmupFrames, timed, &chain);
+            const double ms = bench::median(whole.ms);
+            std::snprintf(line, sizeof line, "chain res=%ux%u colour=%d ms=%.3f fps=%.0f alarms=%d", c.width,
+                          c.height, c.colour ? 1 : 0, ms, ms > 0 ? 1000.0 / ms : 0.0,
+                          chain.coordinator->getAlarmCount());
+            summary.push_back(line);
+        }
         kt_free_image(&colour);
     }
 
@@ -221,18 +279,20 @@ int main(int argc, char** argv) {
             return 1;
         }
         SimpleTracker tracker(nullptr, 0, false);
-        tracker.setParameters(SimpleTracker::Params());
+        Chain chain(quiet);  // the whole chain, alarms included
         ProcessFrame frame;
         kt_image colour{};
         const uint64_t warm = 1000;
-        run_frames(tracker, frame, colour, c, frames, 0, static_cast<uint32_t>(warm), 0);
+        run_frames(tracker, frame, colour, c, frames, 0, static_cast<uint32_t>(warm), 0, &chain);
         const double before = rss_mb();
         const uint64_t allocsBefore = bench::alloc_count();
         uint64_t done = warm;
+        size_t maxSuppressed = 0;
         while (done < warm + soak) {
             const uint32_t chunk = static_cast<uint32_t>(std::min<uint64_t>(10000, warm + soak - done));
-            run_frames(tracker, frame, colour, c, frames, done, chunk, 0);
+            run_frames(tracker, frame, colour, c, frames, done, chunk, 0, &chain);
             done += chunk;
+            maxSuppressed = std::max(maxSuppressed, chain.coordinator->getSuppressedCount());
         }
         const double after = rss_mb();
         std::printf(
@@ -241,8 +301,9 @@ int main(int argc, char** argv) {
             static_cast<unsigned long long>(soak), before, after, after - before,
             static_cast<double>(bench::alloc_count() - allocsBefore) / static_cast<double>(soak));
         char line[160];
-        std::snprintf(line, sizeof line, "soak frames=%llu rss_growth_mb=%.3f",
-                      static_cast<unsigned long long>(soak), after - before);
+        std::snprintf(line, sizeof line, "soak frames=%llu rss_growth_mb=%.3f alarms=%d max_suppressed=%zu",
+                      static_cast<unsigned long long>(soak), after - before, chain.coordinator->getAlarmCount(),
+                      maxSuppressed);
         summary.push_back(line);
         kt_free_image(&colour);
     }

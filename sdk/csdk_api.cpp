@@ -24,6 +24,7 @@
 #include "csdk_errors.h"
 #include "csdk_media.h"
 #include "csdk_synthetic.h"
+#include "csdk_truth.h"
 
 using namespace csdk_standin;
 
@@ -85,6 +86,8 @@ struct State {
     uint64_t delivered = 0;
     int eventFailCode = 0;
     std::string eventLog;
+    FILE* truthLog = nullptr;  // CSDK_TRUTH_LOG: the synthetic movers of every delivered frame
+    std::vector<SyntheticScene::MoverBox> movers, visible;
     IrMode ircut = IrMode::Auto;
     IrMode irled = IrMode::Auto;
     std::atomic<int> dayNight{CSDK_DAYNIGHT_DAY};
@@ -253,7 +256,9 @@ int csdk_init(void) {
 
     std::unique_ptr<FrameSource> source;
     if (spec.synthetic) {
-        source.reset(new SyntheticScene(spec.night, spec.lightchange, spec.frames));
+        auto* scene = new SyntheticScene(spec.night, spec.lightchange, spec.frames);
+        scene->setEmpty(spec.empty);
+        source.reset(scene);
     } else {
         std::unique_ptr<MediaSource> media(new MediaSource(spec.location));
         if (!media->open(error)) return failInit(s, kSource, error);
@@ -277,6 +282,12 @@ int csdk_init(void) {
     s.eventFailCode = static_cast<int>(eventFail);
     const char* eventLog = getenv("CSDK_EVENT_LOG");
     s.eventLog = eventLog != nullptr ? eventLog : "";
+    const char* truthLog = getenv("CSDK_TRUTH_LOG");
+    if (truthLog != nullptr && *truthLog != '\0') {
+        if (s.truthLog != nullptr) fclose(s.truthLog);
+        s.truthLog = fopen(truthLog, "w");
+        if (s.truthLog == nullptr) report("cannot write the truth log %s: %s", truthLog, strerror(errno));
+    }
     s.ircut = ircut;
     s.irled = irled;
     s.schedule = schedule;
@@ -338,6 +349,8 @@ void csdk_deinit(void) {
     std::lock_guard<std::mutex> lock(s.mutex);
     if (!s.initialized) return;
     s.source.reset();
+    if (s.truthLog != nullptr) fclose(s.truthLog);
+    s.truthLog = nullptr;
     s.initialized = false;
     csdk = csdk_t();
     report("closed after %llu frames", static_cast<unsigned long long>(s.delivered));
@@ -487,6 +500,14 @@ int csdk_refresh_vframe(csdk_vframe* frame) {
         report("source failed: %s", s.source->lastError().c_str());
         s.sourceBroken = true;
         return kSource;
+    }
+    if (s.truthLog != nullptr) {
+        if (const auto* scene = dynamic_cast<const SyntheticScene*>(s.source.get())) {
+            scene->moverBoxes(static_cast<double>(scene->frameIndex() - 1) / SyntheticScene::kSceneFps, s.movers);
+            visibleMovers(s.movers, s.current.width, s.current.height, s.visible);
+            fprintf(s.truthLog, "%s\n", truthLine(s.delivered, s.visible).c_str());
+            fflush(s.truthLog);
+        }
     }
     ++s.delivered;
     return 0;

@@ -162,11 +162,13 @@ bool parseSource(const char* text, SourceSpec& out, std::string& error) {
                 spec.night = true;
             } else if (strcasecmp(option.c_str(), "lightchange") == 0) {
                 spec.lightchange = true;
+            } else if (strcasecmp(option.c_str(), "empty") == 0) {
+                spec.empty = true;
             } else if (strncasecmp(option.c_str(), "frames=", 7) == 0 &&
                        parseInteger(option.c_str() + 7, 1, 1LL << 40, frames)) {
                 spec.frames = static_cast<uint64_t>(frames);
             } else {
-                error = "unknown synthetic option '" + option + "' (want night, lightchange or frames=N)";
+                error = "unknown synthetic option '" + option + "' (want night, lightchange, empty or frames=N)";
                 return false;
             }
         }

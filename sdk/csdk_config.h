@@ -42,10 +42,11 @@ struct SourceSpec {
     bool synthetic = true;
     bool night = false;
     bool lightchange = false;
+    bool empty = false;  // the street without movers
     uint64_t frames = 0;  // synthetic scene length; 0 = endless
     std::string location; // file path or URL when not synthetic
 };
-// Unset, empty or "synthetic[:option[:option...]]" (options night, lightchange, frames=N; ',' also
+// Unset, empty or "synthetic[:option[:option...]]" (options night, lightchange, empty, frames=N; ',' also
 // separates) selects the scene; anything else is a location.
 bool parseSource(const char* text, SourceSpec& out, std::string& error);
 

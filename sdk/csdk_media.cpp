@@ -165,6 +165,11 @@ FrameSource::Result MediaSource::next(uint8_t* nv21) {
     for (;;) {
         int rc = avcodec_receive_frame(codec_, frame_);
         if (rc == 0) {
+            const AVStream* stream = format_->streams[stream_];
+            const int64_t start = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
+            lastTime_ = frame_->best_effort_timestamp == AV_NOPTS_VALUE
+                            ? -1.0
+                            : static_cast<double>(frame_->best_effort_timestamp - start) * av_q2d(stream->time_base);
             const bool ok = convert(nv21);
             av_frame_unref(frame_);
             return ok ? Result::Ok : Result::Error;

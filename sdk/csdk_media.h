@@ -39,6 +39,9 @@ public:
     double nominalFps() const override { return fps_; }
     bool isLive() const override { return live_; }
     std::string lastError() const override { return lastError_; }
+    // Presentation time of the picture the last Ok next() delivered, in seconds from the stream's
+    // start; negative when the stream does not carry one.
+    double lastTime() const { return lastTime_; }
 
 private:
     void close();
@@ -52,6 +55,7 @@ private:
     bool draining_ = false;
     int outWidth_ = 0;
     int outHeight_ = 0;
+    double lastTime_ = -1.0;
     int64_t deadlineMs_ = 0;  // monotonic ms after which a blocking read is abandoned; 0 = none
     std::string lastError_;
     AVFormatContext* format_ = nullptr;

@@ -76,11 +76,12 @@ SyntheticScene::SyntheticScene(bool night, bool lightchange, uint64_t frames)
 
 std::string SyntheticScene::describe() const {
     std::string text = "synthetic scene";
-    if (night_ || lightchange_ || frames_ != 0) {
+    if (night_ || lightchange_ || empty_ || frames_ != 0) {
         text += " (";
         std::string options;
         if (night_) options += "night";
         if (lightchange_) options += std::string(options.empty() ? "" : ", ") + "lighting change";
+        if (empty_) options += std::string(options.empty() ? "" : ", ") + "empty";
         if (frames_ != 0) options += std::string(options.empty() ? "" : ", ") + std::to_string(frames_) + " frames";
         text += options + ")";
     }
@@ -211,6 +212,7 @@ static_assert(sizeof(kMovers) / sizeof(kMovers[0]) == SyntheticScene::kMoverCoun
 
 void SyntheticScene::moverBoxes(double t, std::vector<MoverBox>& out) const {
     out.clear();
+    if (empty_) return;
     const double W = width_, H = height_;
     int id = 0;
     for (const Mover& m : kMovers) {
@@ -290,7 +292,7 @@ FrameSource::Result SyntheticScene::next(uint8_t* nv21) {
     }
     std::memcpy(nv21 + static_cast<size_t>(width_) * height_, backVU_.data(), backVU_.size());
     const double seconds = static_cast<double>(index_) / kSceneFps;
-    drawMovers(nv21, seconds);
+    if (!empty_) drawMovers(nv21, seconds);
     applyGain(nv21, gainAt(seconds));
     ++index_;
     return Result::Ok;

@@ -28,6 +28,8 @@ public:
     bool rewind() override;
     double nominalFps() const override { return kSceneFps; }
 
+    // Without movers the street stays empty (a scene in which nothing should be detected).
+    void setEmpty(bool empty) { empty_ = empty; }
     // Index of the frame the next call to next() renders.
     uint64_t frameIndex() const { return index_; }
     // Gain the lighting option applies at scene time t seconds (1.0 without the option).
@@ -41,7 +43,8 @@ public:
         double left, top, right, bottom;
     };
     static constexpr int kMoverCount = 6;
-    // The boxes of every mover at scene time `seconds`, in id order (always kMoverCount entries).
+    // The boxes of every mover at scene time `seconds`, in id order (kMoverCount entries; none in an
+    // empty scene).
     void moverBoxes(double seconds, std::vector<MoverBox>& out) const;
 
 private:
@@ -57,6 +60,7 @@ private:
 
     bool night_;
     bool lightchange_;
+    bool empty_ = false;
     uint64_t frames_;
     uint64_t index_ = 0;
     int width_ = 0;

@@ -108,7 +108,20 @@ TEST(Settings, RunCycleFromTheTable) {
     CaptureLogger logger;
     RunCycle cycle;
     buildRunCycle(settings, zones, models, &logger, cycle);
-    EXPECT_EQ(cycle.activity.zones.size(), 1u);
+    ASSERT_TRUE(cycle.activity);
+    EXPECT_EQ(cycle.activity->getZones().size(), 1u);
+    EXPECT_EQ(cycle.activity->getType(), Activity::NewObject);
+    EXPECT_EQ(cycle.activity->getMaxActivity(), 0);
+    EXPECT_EQ(cycle.activity->getMinDistance(), 25u);
+    EXPECT_EQ(cycle.activity->getMinAge().getMilliseconds(), 90000);
+    EXPECT_FLOAT_EQ(cycle.activity->getMaxWidth(), 0.4f);
+    EXPECT_FLOAT_EQ(cycle.activity->getMaxHeight(), 0.755f);
+    // The pipeline gets one spy, a copy of the cycle's.
+    ASSERT_EQ(cycle.params.spies.size(), 1u);
+    const auto* spy = dynamic_cast<const Activity*>(cycle.params.spies.front().getSpy());
+    ASSERT_NE(spy, nullptr);
+    EXPECT_EQ(spy->toXML(), cycle.activity->toXML());
+    EXPECT_EQ(cycle.gracePeriod.getMilliseconds(), 90000);
     EXPECT_EQ(cycle.params.mode, 4);
     EXPECT_EQ(cycle.params.models, models);
     EXPECT_EQ(logger.lines(), (Lines{
@@ -132,16 +145,20 @@ TEST(Settings, RunCycleFromTheTable) {
     sparse["classification"] = "";
     logger.clearLines();
     buildRunCycle(sparse, zones, ktsl::Set<kttl::String>(), &logger, cycle);
-    EXPECT_TRUE(cycle.activity.zones.empty());
+    EXPECT_TRUE(cycle.activity->getZones().empty());
+    EXPECT_FLOAT_EQ(cycle.activity->getMaxWidth(), 1.0f) << "a max-width of 0 is refused";
+    EXPECT_EQ(cycle.params.spies.size(), 1u) << "a fresh cycle";
     EXPECT_EQ(cycle.params.exclusionZones.size(), 1u);
     EXPECT_TRUE(cycle.params.models.empty());
     EXPECT_FLOAT_EQ(cycle.params.minConfidence, 0.5f);
     EXPECT_EQ(cycle.gracePeriod.getMilliseconds(), 0);
     const Lines lines = logger.lines();
-    ASSERT_EQ(lines.size(), 11u);
-    EXPECT_EQ(lines[0], "INFO Max Width                : 0.000000");
-    EXPECT_EQ(lines[8], "INFO Exclusion Zones          : " + std::string(zones.toXML()));
-    EXPECT_EQ(lines[10], "INFO Classification           : Disabled");
+    ASSERT_EQ(lines.size(), 13u);
+    EXPECT_EQ(lines[0].rfind("WARN : max-height 0 refused", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1].rfind("WARN : max-width 0 refused", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[2], "INFO Max Width                : 0.000000");
+    EXPECT_EQ(lines[10], "INFO Exclusion Zones          : " + std::string(zones.toXML()));
+    EXPECT_EQ(lines[12], "INFO Classification           : Disabled");
 }
 
 TEST(Settings, ModelFiles) {

