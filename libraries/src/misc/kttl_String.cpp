@@ -175,6 +175,20 @@ bool String::parseInt(int& out) const {
     return true;
 }
 
+bool String::parseUnsigned(uint64_t max, uint64_t& out) const {
+    const String t = trimmed();
+    // Twenty digits hold every 64-bit value; more cannot be in range.
+    if (t.empty() || t.size() > 20) return false;
+    for (char c : t) {
+        if (c < '0' || c > '9') return false;
+    }
+    errno = 0;
+    const unsigned long long v = std::strtoull(t.c_str(), nullptr, 10);
+    if (errno == ERANGE || v > max) return false;
+    out = v;
+    return true;
+}
+
 bool String::parseDouble(double& out) const {
     String t = trimmed();
     if (t.empty()) return false;

@@ -1,6 +1,8 @@
 // kttl::String: the string of every name, key and message, and a serializable value (id 501).
 #pragma once
 
+#include <cstdint>
+
 #include <cstdarg>
 #include <functional>
 #include <string>
@@ -68,6 +70,9 @@ public:
     // is present or the value is out of range; `out` is then unchanged.
     bool parseInt(int& out) const;
     bool parseDouble(double& out) const;
+    // Strict unsigned decimal (digits only, blanks around allowed) of at most `max`; false, out
+    // untouched, for anything else.
+    bool parseUnsigned(uint64_t max, uint64_t& out) const;
 
     // The five XML entities: & < > ' " become &amp; &lt; &gt; &apos; &quot;.
     static String xmlEscape(const char* text);

@@ -20,17 +20,6 @@ constexpr unsigned kMinObjectEntryBytes = 10;
 constexpr unsigned kFixedFieldBytes = 12;
 
 // Strict unsigned decimal of at most `max`; false when the text is anything else.
-bool parseUnsigned(const std::string& text, unsigned long max, unsigned long& out) {
-    kttl::String t(text);
-    t.trim();
-    if (t.empty() || t.size() > 10) return false;
-    for (char c : t)
-        if (c < '0' || c > '9') return false;
-    const unsigned long long v = std::strtoull(t.c_str(), nullptr, 10);
-    if (v > max) return false;
-    out = static_cast<unsigned long>(v);
-    return true;
-}
 
 unsigned objectsBinLength(const Event::ObjectsMap& objects) {
     uint64_t n = 4;
@@ -251,7 +240,7 @@ bool Event::fromXML(const char* xml) {
     for (ktxml::DomIterator it = root.childrenBegin(); !it.atEnd(); it.nextSibling()) {
         const std::string name = it.getName();
         const std::string child = it.toXML();
-        unsigned long n;
+        uint64_t n;
         if (name == "start") {
             kttl::TimeStamp t;
             if (t.fromXML(child.c_str())) e.m_start = TimePosition(t, kttl::ElapsedTime(-1));
@@ -264,9 +253,9 @@ bool Event::fromXML(const char* xml) {
         } else if (name == "subtitle") {
             e.m_subtitle.fromXML(child.c_str());
         } else if (name == "priority") {
-            if (parseUnsigned(it.getValue(), 0xFFFF, n)) e.m_priority = static_cast<unsigned short>(n);
+            if (kttl::String(it.getValue()).parseUnsigned(0xFFFF, n)) e.m_priority = static_cast<unsigned short>(n);
         } else if (name == "uid") {
-            if (parseUnsigned(it.getValue(), 0xFFFFFFFFul, n)) e.m_uid = static_cast<uint32_t>(n);
+            if (kttl::String(it.getValue()).parseUnsigned(0xFFFFFFFFul, n)) e.m_uid = static_cast<uint32_t>(n);
         } else if (name == "objects") {
             if (it.hasAttribute("origin")) e.m_objects[it.getAttribute("origin")] = it.getValue();
         } else if (name == "status") {

@@ -1,5 +1,4 @@
-// Whole-image colour conversions: the fast lightness-chroma path against the plain per-pixel formula,
-// its cube root, companion conversions against their per-pixel formulas, round trips and refusals.
+// Whole-image colour conversions against per-pixel formulas, the fast path's cube root, round trips, refusals.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +11,7 @@
 #include "ktil_Conversion.h"
 #include "ktil_CubeRoot.h"
 
-using ktil::Conversion;
+using ktil::Conversion, ktil::CubeRoot;
 
 namespace {
 
@@ -39,12 +38,9 @@ double first(const unsigned char* p, uint32_t) { return p[0]; }
 unsigned char ref_byte(float v) { return v < 0.0f ? 0 : v >= 255.0f ? 255 : uint8_t(v + 0.5f); }
 
 // The lightness-chroma formula written out plainly, one pixel at a time.
-float ref_f(float t) {
-    return t > 0.008856f ? float(std::pow(double(t), double(1.0f / 3.0f))) : 7.787f * t + 0.13793103f;
-}
-float ref_l(float y) {
-    return y > 0.008856f ? 295.8f * float(std::pow(double(y), double(1.0f / 3.0f))) - 40.8f : 2303.415f * y;
-}
+float cbrt3(float t) { return float(std::pow(double(t), double(1.0f / 3.0f))); }
+float ref_f(float t) { return t > 0.008856f ? cbrt3(t) : 7.787f * t + 0.13793103f; }
+float ref_l(float y) { return y > 0.008856f ? 295.8f * cbrt3(y) - 40.8f : 2303.415f * y; }
 void ref_lab(const unsigned char* bgr, unsigned char* out) {
     const float B = bgr[0] * 0.003921569f, G = bgr[1] * 0.003921569f, R = bgr[2] * 0.003921569f;
     const float Y = 0.212671f * R + 0.71516f * G + 0.072169f * B;
@@ -55,13 +51,10 @@ void ref_lab(const unsigned char* bgr, unsigned char* out) {
     out[2] = ref_byte(200.0f * (ref_f(Y) - ref_f(Z)) + 128.0f);
 }
 
-// Colour i of an n x n x n cube of levels `step` apart, as blue | green << 8 | red << 16.
-uint32_t cube(uint32_t i, uint32_t n, uint32_t step) {
-    return (i / (n * n)) * step | (i / n % n) * step << 8 | (i % n) * step << 16;
-}
+// Colour i of an n x n x n cube of levels `s` apart, as blue | green << 8 | red << 16.
+uint32_t cube(uint32_t i, uint32_t n, uint32_t s) { return i / (n * n) * s | i / n % n * s << 8 | i % n * s << 16; }
 
-// Textbook CIE L*a*b* (D65, linear input) in double precision with exact cube roots, scaled the same
-// way and clamped to bytes.
+// Textbook CIE L*a*b* (D65, linear input, exact cube roots) in double, scaled the same way, clamped.
 double textbook_lab(const unsigned char* bgr, uint32_t c) {
     const double R = bgr[2] / 255.0, G = bgr[1] / 255.0, B = bgr[0] / 255.0;
     const double X = (0.412453 * R + 0.357580 * G + 0.180423 * B) / 0.950456;
@@ -73,12 +66,9 @@ double textbook_lab(const unsigned char* bgr, uint32_t c) {
     return std::min(255.0, std::max(0.0, lab[c]));
 }
 
-// The companion conversions, one pixel and channel at a time: gray to four-channel lightness-chroma
-// (chroma 0, fourth byte 255), integer gray weights, HSV (hue in 256 steps of 1.4 degrees, fourth byte
-// kept) and full-range BT.601 Y, Cb, Cr.
-double ref_gray_lab(const unsigned char* p, uint32_t c) {
-    return c ? (c == 3) * 255 : ref_byte(ref_l(p[0] / 255.f));
-}
+// Companions per pixel and channel: gray to 4-channel lightness-chroma (chroma 0, 4th byte 255), integer
+// gray weights, HSV (hue in 256 steps of 1.4 degrees, 4th byte kept) and full-range BT.601 Y, Cb, Cr.
+double ref_gray_lab(const unsigned char* p, uint32_t c) { return c ? (c == 3) * 255 : ref_byte(ref_l(*p / 255.f)); }
 double ref_gray(const unsigned char* p, uint32_t) { return (11 * p[0] + 59 * p[1] + 30 * p[2]) / 100; }
 double ref_hsv(const unsigned char* p, uint32_t c) {
     float hsv[3];
@@ -92,10 +82,8 @@ double ref_yuv(const unsigned char* p, uint32_t c) {
     return std::min(255.0, yuv[c]);
 }
 
-// Every 5th level of each channel (52^3 colours), the darkest corner level by level (where Y, X and Z
-// take the linear branch), then random colours. Results must equal the plain formula byte for byte,
-// into a fresh destination, a reused one and in place, and lie within rounding of the textbook
-// values. (tools/lab_exhaustive_check covers all 2^24 colours.)
+// Every 5th level (52^3 colours), the dark corner (the linear branch), then random colours: byte-exact to the
+// plain formula in every destination, within rounding of the textbook (tools/lab_exhaustive_check: all 2^24).
 TEST(Lab, FastPathMatchesThePlainFormula) {
     const uint32_t kCube = 52 * 52 * 52, kDark = 12 * 12 * 12, kW = 400, kH = 400;
     std::mt19937 rng(5);
@@ -109,18 +97,15 @@ TEST(Lab, FastPathMatchesThePlainFormula) {
             ref_lab(q, ref.px(i));
         }
         EXPECT_LE(worst(ref, src, kCube, 3, textbook_lab), 1.01);
-        for (int pass = 0; pass < 3; ++pass) {  // fresh destination, reused one, in place
-            kt_image& out = pass < 2 ? dst.img : src.img;
-            Conversion::bgr2lab(src.img, out);
-            EXPECT_EQ(kttest::first_difference(&ref.img, &out), -1) << "pass " << pass << " channels " << ch;
+        for (kt_image* out : {&dst.img, &dst.img, &src.img}) {  // fresh destination, reused one, in place
+            Conversion::bgr2lab(src.img, *out);
+            EXPECT_EQ(kttest::first_difference(&ref.img, out), -1) << ch << (out == &src.img);
         }
     }
 }
 
-// The interpolated cube root stays within its stated bound (sampled here, every float in the tool;
-// a node or interval off by one breaks it), is exact at nodes, and changes interval at binade edges.
+// The cube root keeps its bound (sampled; the tool tries every float), is exact at nodes, turns at binades.
 TEST(CubeRoot, WithinItsBoundExactAtNodes) {
-    using ktil::CubeRoot;
     const CubeRoot root;
     double worst = 0;
     for (float t = CubeRoot::kLow; t < CubeRoot::kHigh; t = t * 1.0000123f + 1e-9f)
@@ -128,25 +113,22 @@ TEST(CubeRoot, WithinItsBoundExactAtNodes) {
     EXPECT_LE(worst, CubeRoot::kMaxError);
     for (uint32_t i : {0u, 1u, 255u, 256u, 1791u, 1792u, 2047u}) {  // binade edges and the range's ends
         const float left = CubeRoot::node(i), lastInside = std::nextafter(CubeRoot::node(i + 1), 0.f);
-        EXPECT_TRUE(CubeRoot::interval(left) == i && CubeRoot::interval(lastInside) == i) << i;
-        EXPECT_EQ(root(left), CubeRoot::exact(left)) << i;
+        EXPECT_TRUE(CubeRoot::interval(left) == i && CubeRoot::interval(lastInside) == i &&
+                    root(left) == CubeRoot::exact(left)) << i;
     }
-    EXPECT_TRUE(CubeRoot::node(256) == 0.015625f && CubeRoot::node(1792) == 1.0f && root(0.125f) == 0.5f);
-    EXPECT_EQ(CubeRoot::node(CubeRoot::kIntervals), 2.0f);
+    EXPECT_TRUE(CubeRoot::node(256) == 0.015625f && CubeRoot::node(1792) == 1.0f && root(0.125f) == 0.5f &&
+                CubeRoot::node(CubeRoot::kIntervals) == 2.0f);
 }
 
-// Gray to lightness-chroma and back exactly; colour to lightness-chroma and back within byte
-// quantisation, neutrals staying neutral.
+// Gray to lightness-chroma and back exactly; colour and back within byte quantisation, neutrals neutral.
 TEST(Lab, GrayToLabAndBackAndTheInverse) {
-    Image gray(256, 1, 1), lab, back;
+    Image gray(256, 1, 1), lab, back, src(32, 32, 3, 3), lab3, bgr;
     for (int g = 0; g < 256; ++g) gray.img.data[g] = g;
     Conversion::gray2lab(gray.img, lab.img);
     Conversion::lab2gray(lab.img, back.img);
     ASSERT_TRUE(lab.img.channels == 4 && back.img.channels == 1);
-    EXPECT_EQ(worst(lab, gray, 256, 4, ref_gray_lab), 0);
-    EXPECT_EQ(worst(back, lab, 256, 1, same), 0);
+    EXPECT_TRUE(worst(lab, gray, 256, 4, ref_gray_lab) == 0 && worst(back, lab, 256, 1, same) == 0);
 
-    Image src(32, 32, 3, 3), lab3, bgr;
     for (uint32_t x = 0; x < 32; ++x) src.px(x)[0] = src.px(x)[1] = src.px(x)[2] = x * 8;  // gray ramp
     Conversion::bgr2lab(src.img, lab3.img);
     Conversion::lab2bgr(lab3.img, bgr.img);
@@ -160,12 +142,11 @@ TEST(Gray, IntegerWeightsAndGrayToColour) {
     Conversion::color2gray(three.img, out.img);
     EXPECT_EQ(76, out.img.data[0]);
     Conversion::color2gray(src.img, out.img);
-    ASSERT_TRUE(out.img.width == 67 && out.img.height == 9 && out.img.channels == 1);
-    EXPECT_EQ(worst(out, src, 67 * 9, 1, ref_gray), 0);
+    ASSERT_TRUE(out.img.width == 67 && out.img.height == 9 && out.img.channels == 1 &&
+                worst(out, src, 67 * 9, 1, ref_gray) == 0);
     for (uint32_t ch : {4u, 3u}) {
         Conversion::gray2color(gray.img, out.img, ch);
-        ASSERT_EQ(ch, out.img.channels);
-        EXPECT_EQ(worst(out, gray, 15, ch, first), 0) << ch;
+        ASSERT_TRUE(out.img.channels == ch && worst(out, gray, 15, ch, first) == 0) << ch;
     }
 }
 
@@ -173,8 +154,7 @@ TEST(HsvAndYuv, MatchPerPixelFormulasAndRoundTrip) {
     Image src(64, 64, 4, 2), hsv, back, bgr(40, 40, 3, 4), yuv;
     Conversion::bgr2hsv(src.img, hsv.img);
     Conversion::hsv2bgr(hsv.img, back.img);
-    EXPECT_EQ(worst(hsv, src, 64 * 64, 4, ref_hsv), 0);
-    EXPECT_LE(worst(back, src, 64 * 64, 3, same), 4);
+    EXPECT_TRUE(worst(hsv, src, 64 * 64, 4, ref_hsv) == 0 && worst(back, src, 64 * 64, 3, same) <= 4);
 
     for (uint32_t x = 0; x < 40; ++x) bgr.px(x)[0] = bgr.px(x)[1] = bgr.px(x)[2] = x * 6;  // gray row
     Conversion::bgr2yuv(bgr.img, yuv.img);
@@ -184,25 +164,20 @@ TEST(HsvAndYuv, MatchPerPixelFormulasAndRoundTrip) {
 
 TEST(Refusals, BadSourcesThrowAndLeaveTheDestination) {
     Image none, gray(4, 4, 1), two(4, 4, 2), color(4, 4, 4), dst(2, 2, 1), liar(4, 4, 4);
-    dst.img.data[0] = 99;
-    liar.img.width = 400;  // a record whose size disagrees with its shape is not walked
-    const std::string k34 = " - input image should be either 3 OR 4 channels";
-    const std::string k1 = " - input image should be 1 channel", shared = " - src and dst share a buffer";
-    using C = Conversion;
+    dst.img.data[0] = 99, liar.img.width = 400;  // a record whose size disagrees with its shape is not walked
+    const std::string k34 = " - input image should be either 3 OR 4 channels", shared = " - src and dst share a buffer";
     // Changing the channel count in place would free the source under the conversion.
     const struct { std::function<void()> f; std::string text; } rows[] = {
-        {[&] { C::bgr2lab(none.img, dst.img); }, "bgr2lab( ... ) - NULL src buffer"},
-        {[&] { C::bgr2lab(gray.img, dst.img); }, "bgr2lab( ... )" + k34},
-        {[&] { C::gray2lab(color.img, dst.img); }, "gray2lab( ... )" + k1},
-        {[&] { C::lab2gray(two.img, dst.img); }, "lab2gray( ... )" + k34},
-        {[&] { C::gray2color(gray.img, dst.img, 2); },
+        {[&] { Conversion::bgr2lab(none.img, dst.img); }, "bgr2lab( ... ) - NULL src buffer"},
+        {[&] { Conversion::bgr2lab(gray.img, dst.img); }, "bgr2lab( ... )" + k34},
+        {[&] { Conversion::gray2lab(color.img, dst.img); }, "gray2lab( ... ) - input image should be 1 channel"},
+        {[&] { Conversion::lab2gray(two.img, dst.img); }, "lab2gray( ... )" + k34},
+        {[&] { Conversion::gray2color(gray.img, dst.img, 2); },
          "gray2color( ... ) - output image should be either 3 OR 4 channels"},
-        {[&] { C::bgr2lab(liar.img, dst.img); }, "bgr2lab( ... ) - src size does not match its shape"},
-        {[&] { C::color2gray(color.img, color.img); }, "color2gray( ... )" + shared},
-        {[&] { C::gray2lab(gray.img, gray.img); }, "gray2lab( ... )" + shared},
-    };
-    for (const auto& r : rows)
-        expectThrowMessage(r.f, "image/ktil_Conversion", "ktil::Conversion::" + r.text);
+        {[&] { Conversion::bgr2lab(liar.img, dst.img); }, "bgr2lab( ... ) - src size does not match its shape"},
+        {[&] { Conversion::color2gray(color.img, color.img); }, "color2gray( ... )" + shared},
+        {[&] { Conversion::gray2lab(gray.img, gray.img); }, "gray2lab( ... )" + shared}};
+    for (const auto& r : rows) expectThrowMessage(r.f, "image/ktil_Conversion", "ktil::Conversion::" + r.text);
     EXPECT_TRUE(dst.img.data[0] == 99 && dst.img.width == 2);
     EXPECT_TRUE(color.img.data != nullptr && color.img.channels == 4 && gray.img.channels == 1);
 }

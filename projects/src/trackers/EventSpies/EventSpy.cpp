@@ -22,17 +22,6 @@ constexpr size_t kMaxPendingWarnings = 8;
 std::mutex gLiveMutex;
 std::unordered_map<uint32_t, unsigned> gLiveUIDs;
 
-bool parseUnsigned(const std::string& text, unsigned long max, unsigned long& out) {
-    kttl::String t(text);
-    t.trim();
-    if (t.empty() || t.size() > 10) return false;
-    for (char c : t)
-        if (c < '0' || c > '9') return false;
-    const unsigned long long v = std::strtoull(t.c_str(), nullptr, 10);
-    if (v > max) return false;
-    out = static_cast<unsigned long>(v);
-    return true;
-}
 
 }  // namespace
 
@@ -248,8 +237,8 @@ bool EventSpy::parseXML(const char* xml) {
             kttl::ElapsedTime age;
             if (age.fromXML(it.toXML().c_str())) setMaxAge(age);
         } else if (name == "priority") {
-            unsigned long n;
-            if (parseUnsigned(it.getValue(), 0xFFFF, n)) m_priority = static_cast<unsigned short>(n);
+            uint64_t n;
+            if (kttl::String(it.getValue()).parseUnsigned(0xFFFF, n)) m_priority = static_cast<unsigned short>(n);
         } else if (name == "merge-events") {
             m_mergeEvents = true;
         } else if (name == "alarm-type") {

@@ -28,18 +28,6 @@ bool parseBool(const std::string& text, bool& out) {
     return true;
 }
 
-bool parseUnsigned32(const std::string& text, uint32_t& out) {
-    kttl::String t(text);
-    t.trim();
-    if (t.empty() || t.size() > 10) return false;
-    for (char c : t)
-        if (c < '0' || c > '9') return false;
-    const unsigned long long v = std::strtoull(t.c_str(), nullptr, 10);
-    if (v > 0xFFFFFFFFull) return false;
-    out = static_cast<uint32_t>(v);
-    return true;
-}
-
 }  // namespace
 
 FrameEventSpy::FrameEventSpy(const kttl::String& name, const kttl::String& desc)
@@ -264,7 +252,10 @@ void FrameEventSpy::onParseXML(const ktxml::DomIterator& child) {
     } else if (name == "max-height") {
         if (kttl::String(child.getValue()).parseDouble(d)) setMaxHeight(d);
     } else if (name == "min-distance") {
-        parseUnsigned32(child.getValue(), m_minDistance);
+        uint64_t distance = 0;
+        if (kttl::String(child.getValue()).parseUnsigned(0xFFFFFFFFull, distance)) {
+            m_minDistance = static_cast<uint32_t>(distance);
+        }
     } else if (name == "min-age") {
         kttl::ElapsedTime age;
         if (age.fromXML(child.toXML().c_str())) setMinAge(age);

@@ -69,7 +69,6 @@ class FrameHarness {
         }
         out.sceneChange = m_frame.getAttribute("scene-change");
         out.foregroundPixels = m_frame.getAttribute("foreground-pixels");
-        for (const auto& name : m_frame.getSetImages()) out.setImages.push_back(name);
         return out;
     }
 
