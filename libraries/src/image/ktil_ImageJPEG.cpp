@@ -25,6 +25,16 @@ struct ErrorManager {
 void onError(j_common_ptr info) { longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1); }
 void onMessage(j_common_ptr) {}
 
+// Every 8x8 block of a picture costs at least one bit of entropy-coded data (its DC code), so no
+// whole JPEG holds more than 512 pixels per byte. A header announcing more is a lie or a truncated
+// file, refused before the output buffer is allocated from it.
+const unsigned long long kMaxPixelsPerByte = 512;
+
+bool sizeFits(unsigned width, unsigned height, size_t length) {
+    return width != 0 && height != 0 && width <= ImageJPEG::kMaxSide && height <= ImageJPEG::kMaxSide &&
+           static_cast<unsigned long long>(width) * height <= kMaxPixelsPerByte * length;
+}
+
 void installErrors(ErrorManager& errors, j_common_ptr info) {
     info->err = jpeg_std_error(&errors.pub);
     errors.pub.error_exit = onError;
@@ -48,9 +58,8 @@ bool readHeader(const unsigned char* bytes, size_t length, Header* header) {
     }
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, bytes, static_cast<unsigned long>(length));
-    const bool ok = jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK && info.image_width != 0 &&
-                    info.image_height != 0 && info.image_width <= ImageJPEG::kMaxSide &&
-                    info.image_height <= ImageJPEG::kMaxSide &&
+    const bool ok = jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK &&
+                    sizeFits(info.image_width, info.image_height, length) &&
                     ((info.num_components == 1 && info.jpeg_color_space == JCS_GRAYSCALE) ||
                      (info.num_components == 3 && (info.jpeg_color_space == JCS_YCbCr || info.jpeg_color_space == JCS_RGB)));
     header->width = info.image_width;
@@ -72,8 +81,7 @@ bool decodeInto(const unsigned char* bytes, size_t length, unsigned channels, kt
     jpeg_create_decompress(&info);
     info.mem->max_memory_to_use = kMaxDecoderBytes;
     jpeg_mem_src(&info, bytes, static_cast<unsigned long>(length));
-    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK || info.image_width == 0 || info.image_height == 0 ||
-        info.image_width > ImageJPEG::kMaxSide || info.image_height > ImageJPEG::kMaxSide) {
+    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK || !sizeFits(info.image_width, info.image_height, length)) {
         jpeg_destroy_decompress(&info);
         return false;
     }

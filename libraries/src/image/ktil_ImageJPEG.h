@@ -21,7 +21,8 @@ public:
     // ignored) image. False, content unchanged, for other inputs or an encoder error.
     bool encode(const kt_image& image, int quality = kDefaultQuality);
     // Takes a copy of JPEG bytes once their header reads: false (content unchanged) when it does not,
-    // when a side is 0 or above kMaxSide, or when the picture is neither gray nor three-component colour.
+    // when a side is 0 or above kMaxSide, when the header announces more pixels than the bytes can
+    // hold (over 512 per byte: a truncated or hostile file), or when the picture is neither gray nor three-component colour.
     bool setData(const unsigned char* bytes, size_t length);
     // Decodes into `out` as gray (channels 1), blue-green-red (3) or blue-green-red and a zero fourth
     // byte (4). False, `out` unchanged, for another channel count, an empty image, or data that is

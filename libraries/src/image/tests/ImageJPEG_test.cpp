@@ -66,13 +66,16 @@ TEST(ImageJPEG, CorruptAndHostileBytesAreRefused) {
     ASSERT_TRUE(encoder.encode(src.img));
     const Bytes good = encoder.getData();
     ASSERT_GT(good.size(), 200u);
-    Bytes noise(500), huge = good, scrambled = good;
+    Bytes noise(500), huge = good, unbacked = good, scrambled = good;
     for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<unsigned char>((i * 131 + 7) & 0xFF);
     // A header claiming 20000 pixels per side: the frame header holds height, width big-endian.
     const unsigned char frameHeader[] = {0xFF, 0xC0};
     const auto at = std::search(huge.begin(), huge.end(), frameHeader, frameHeader + 2);
     ASSERT_LT(at + 8, huge.end());
     at[5] = at[7] = 0x4E, at[6] = at[8] = 0x20;
+    // 8000 x 8000 is within the side limit, but 64 M pixels cannot come from a few hundred bytes.
+    const auto unbackedAt = unbacked.begin() + (at - huge.begin());
+    unbackedAt[5] = unbackedAt[7] = 0x1F, unbackedAt[6] = unbackedAt[8] = 0x40;
     for (size_t i = scrambled.size() / 2; i < scrambled.size() - 2; i += 3) scrambled[i] = 0xFF;
     const struct { const char* what; Bytes bytes; bool headerReads; } cases[] = {
         {"noise", noise, false},
@@ -80,6 +83,7 @@ TEST(ImageJPEG, CorruptAndHostileBytesAreRefused) {
         {"truncated body", Bytes(good.begin(), good.begin() + good.size() / 2), true},
         {"scrambled body", scrambled, true},
         {"oversized header", huge, false},
+        {"header larger than its bytes", unbacked, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
