@@ -146,24 +146,29 @@ struct ModeResult {
     double path_ms = 0.0;             // learning at the pipeline's cadence
     double allocs_per_frame = 0.0;
     double blobs_per_frame = 0.0;
+    // The model's bytes per pixel: full records, the compact view the comparisons read, edge state.
+    size_t record_bytes = 0, view_bytes = 0, edge_bytes = 0;
     bench::Mog2Result mog2_on, mog2_off;
 };
 
 // Bytes a stage must move per frame (reads plus writes) for P pixels, from the buffers it touches:
-// one 32-byte Gaussian per pixel and channel, byte images otherwise.
+// the comparisons read the model's compact view (4 bytes per gray pixel, 12 per colour pixel), the
+// update reads and writes the 32-byte Gaussian of every channel and writes the view; byte images
+// otherwise.
 double stage_bytes(Stage s, int mode, double p) {
     const double channels = mode == 0 ? 1 : 3, frame = mode == 0 ? 1 : 4;
+    const double view = double(kt_bg_view_bytes_per_pixel(mode));
     switch (s) {
         // change test and copy (frame, previous read, previous written, motion written), running
         // sum and threshold (5), erosion (4), copy to the output (2)
         case kProcess: return p * ((3 * frame + 1) + 5 + 4 + 2);
         case kLab: return mode == 2 ? 8 * p : 0;
-        case kCompare:
-            return mode == 2 ? p * ((4 + 32 + 1) + (4 + 96 + 2)) : p * (frame + 32 * channels + 1);
+        case kCompare:  // lightness-chroma: two passes, the second reading back the first's bytes
+            return mode == 2 ? p * ((4 + view + 1) + (4 + view + 2)) : p * (frame + view + 1);
         case kThreshold: return 2 * p;
         case kMorphology: return 16 * p;
         case kComponents: return p;
-        case kUpdate: return p * (frame + 1 + 64 * channels);
+        case kUpdate: return p * (frame + 1 + 64 * channels + view);
         default: return 0;
     }
 }
@@ -172,6 +177,9 @@ ModeResult run_mode(const bench::Clip& clip, int mode, const Options& o, double 
     static const char* const names[] = {"gray", "bgr", "lab"};
     ModeResult r;
     r.name = names[mode];
+    r.record_bytes = sizeof(kt_distribution) * (mode == 0 ? 1 : 3);
+    r.view_bytes = kt_bg_view_bytes_per_pixel(mode);
+    r.edge_bytes = sizeof(kt_running_avg) + sizeof(uint32_t);
     const uint32_t w = clip.width, h = clip.height, n = uint32_t(clip.bgra.size());
 
     kt_detection det{};
@@ -318,6 +326,10 @@ void print_mode(const ModeResult& r, double frames_per_update) {
     std::printf("path, learning at cadence %9.3f ms (one update per %.0f frames)\n", r.path_ms,
                 frames_per_update);
     std::printf("blobs per frame          %10.1f\n", r.blobs_per_frame);
+    std::printf("model bytes per pixel    %10zu (records %zu, compact view %zu, edges %zu); the "
+                "comparison reads %zu\n",
+                r.record_bytes + r.view_bytes + r.edge_bytes, r.record_bytes, r.view_bytes,
+                r.edge_bytes, r.view_bytes);
     if (r.mog2_on.available) {
         for (const bench::Mog2Result* m : {&r.mog2_on, &r.mog2_off})
             std::printf("MOG2 shadows %-3s: subtract %.3f, open+close %.3f, components %.3f, path %.3f ms"

@@ -7,3 +7,4 @@
 #include "kt_background_model.h"
 #include "kt_background_shadows.h"
 #include "kt_background_update.h"
+#include "kt_background_view.h"

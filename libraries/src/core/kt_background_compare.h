@@ -13,7 +13,8 @@
  * (mode 2, four channels): kt_background_compare_lab.
  * Needs the model's size equal to the image's, diff of width x height bytes, and a mask (optional)
  * of width x height bytes; pixels whose mask byte is 0 are skipped (diff 0). reserved is ignored.
- * diff is cleared first. Untrained pixels always match. Returns 1; 0 (nothing written) for null
+ * diff is cleared first. Untrained pixels always match. Reads the model's compact view, not the
+ * records (the same results while the view is in step, kt_background_check_view). Returns 1; 0 (nothing written) for null
  * arguments, a model without arrays, a channel count that does not fit the mode, mismatched sizes or
  * an unknown mode. In mode 2 the chroma floors of the model are adjusted (see _lab). */
 int kt_background_compare(kt_background* model, const kt_image* image, const kt_image* mask,

@@ -2,6 +2,7 @@
 
 #include "kt_background_args.h"
 #include "kt_background_compare.h"
+#include "kt_background_view.h"
 
 namespace {
 
@@ -45,19 +46,26 @@ const int32_t kShadowChroma = 11;
 
 inline int32_t absolute(int32_t v) { return v < 0 ? -v : v; }
 
-bool is_shadow(const unsigned char* pixel, const kt_distribution* light,
-               const kt_distribution* chroma1, const kt_distribution* chroma2) {
+bool is_shadow(const unsigned char* pixel, const kt_bg_view3& v, uint32_t k) {
     const float lightness = static_cast<float>(pixel[0]);
     if (!(lightness > kShadowLightLow && lightness < kShadowLightHigh)) return false;
-    const int32_t mean = light->mean < 1 ? 1 : light->mean;
+    const int32_t mean = v.mean[0][k] < 1 ? 1 : v.mean[0][k];
     const float ratio = lightness / static_cast<float>(mean);
     if (!(ratio > kShadowRatioLow && ratio < kShadowRatioHigh)) return false;
-    const int32_t db = static_cast<int32_t>(pixel[2]) - chroma2->mean;
-    const int32_t da = static_cast<int32_t>(pixel[1]) - chroma1->mean;
+    const int32_t db = static_cast<int32_t>(pixel[2]) - v.mean[2][k];
+    const int32_t da = static_cast<int32_t>(pixel[1]) - v.mean[1][k];
     const float distance = static_cast<float>(db * db + da * da);
     if (!(distance < kShadowChromaLineAt0 - kShadowChromaLineSlope * ratio)) return false;
     return absolute(static_cast<int32_t>(pixel[1]) - kNeutralChroma) >= kShadowChroma ||
            absolute(static_cast<int32_t>(pixel[2]) - kNeutralChroma) >= kShadowChroma;
+}
+
+// Gives channel c of lane k the floor, in the record and the view. The view's copy saves reading
+// the record when the floor is already right, which is almost always.
+inline void set_floor(kt_distribution* d, kt_bg_view3& v, int c, uint32_t k, int32_t floor) {
+    if (v.floor[c][k] == floor) return;
+    kt_distribution_set_min_stdev(d, floor);
+    v.floor[c][k] = kt_bg_view_floor(d);
 }
 
 }  // namespace
@@ -66,9 +74,9 @@ int kt_background_compare_lab(kt_background* model, const kt_image* image, const
                               uint32_t reserved, kt_image* diff, uint32_t* count) {
     (void)reserved;
     if (!kt_bg_compare_args_ok(model, image, mask, diff, count) || model->mode <= 0) return 0;
-    kt_distribution* d0 = model->dist0;
     kt_distribution* d1 = model->dist1;
     kt_distribution* d2 = model->dist2;
+    kt_bg_view3* view = kt_bg_view_colour(model);
     const unsigned char* gate = mask ? mask->data : nullptr;
     unsigned char* out = diff->data;
     const uint32_t pixels = image->width * image->height;
@@ -81,7 +89,9 @@ int kt_background_compare_lab(kt_background* model, const kt_image* image, const
     const unsigned char* in = image->data;
     for (uint32_t i = 0; i < pixels; ++i, in += 4) {
         if (gate && gate[i] == 0) continue;
-        const uint32_t light = kt_distribution_likelihood(&d0[i], in[0]);
+        const kt_bg_view3& v = view[i / KT_BG_TILE_PIXELS];
+        const uint32_t k = i % KT_BG_TILE_PIXELS;
+        const uint32_t light = kt_bg_view_likelihood(v.scale[0][k], v.mean[0][k], in[0]);
         out[i] = static_cast<unsigned char>(light);
         if (light < KT_BG_BACKGROUND) {
             const uint32_t change = KT_BG_BACKGROUND - light;
@@ -107,16 +117,18 @@ int kt_background_compare_lab(kt_background* model, const kt_image* image, const
     uint32_t found = 0;
     for (uint32_t i = 0; i < pixels; ++i, in += 4) {
         if (gate && gate[i] == 0) continue;
-        const int32_t floor = level != 0 || (d0[i].mean >= kTrustedLightLow &&
-                                             d0[i].mean <= kTrustedLightHigh)
-                                  ? kLevelFloor[level]
-                                  : kOffRangeFloor;
-        if (d1[i].min_stdev != floor) kt_distribution_set_min_stdev(&d1[i], floor);
-        if (d2[i].min_stdev != floor) kt_distribution_set_min_stdev(&d2[i], floor);
-        const uint32_t lb = kt_distribution_likelihood(&d2[i], in[2]);
-        const uint32_t la = kt_distribution_likelihood(&d1[i], in[1]);
+        kt_bg_view3& v = view[i / KT_BG_TILE_PIXELS];
+        const uint32_t k = i % KT_BG_TILE_PIXELS;
+        const int32_t floor =
+            level != 0 || (v.mean[0][k] >= kTrustedLightLow && v.mean[0][k] <= kTrustedLightHigh)
+                ? kLevelFloor[level]
+                : kOffRangeFloor;
+        set_floor(&d1[i], v, 1, k, floor);
+        set_floor(&d2[i], v, 2, k, floor);
+        const uint32_t lb = kt_bg_view_likelihood(v.scale[2][k], v.mean[2][k], in[2]);
+        const uint32_t la = kt_bg_view_likelihood(v.scale[1][k], v.mean[1][k], in[1]);
         const uint32_t light = out[i];
-        if ((lb & light & la) < KT_BG_BACKGROUND && !is_shadow(in, &d0[i], &d1[i], &d2[i])) {
+        if ((lb & light & la) < KT_BG_BACKGROUND && !is_shadow(in, v, k)) {
             const float chroma = static_cast<float>(la < lb ? la : lb);
             float value = 255.0f - (chroma * chroma_weight + static_cast<float>(light) * light_weight);
             if (value < 0.0f) value = 0.0f;

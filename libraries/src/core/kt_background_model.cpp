@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "kt_alloc.h"
+#include "kt_background_view.h"
 
 namespace {
 
@@ -25,8 +26,18 @@ void free_arrays(kt_background* model) {
     model->edge_time = nullptr;
 }
 
-kt_distribution* new_distributions(uint32_t pixels) {
-    kt_distribution* d = static_cast<kt_distribution*>(kt_calloc(pixels, sizeof(kt_distribution)));
+// Records for every pixel, followed in the same block by zeroed room for the compact view when
+// view_mode is a mode (for extra pixels too, so the view's last tile fits); -1: records only.
+kt_distribution* new_distributions(uint32_t pixels, int32_t view_mode = -1) {
+    size_t per_pixel = sizeof(kt_distribution);
+    uint64_t count = pixels;
+    if (view_mode >= 0) {
+        per_pixel += kt_bg_view_bytes_per_pixel(view_mode);
+        count += kt_bg_view_extra_pixels(view_mode);
+    }
+    if (count > SIZE_MAX) return nullptr;  // a 32-bit size_t
+    kt_distribution* d =
+        static_cast<kt_distribution*>(kt_calloc(static_cast<size_t>(count), per_pixel));
     if (d)
         for (uint32_t i = 0; i < pixels; ++i) kt_distribution_reset(&d[i]);
     return d;
@@ -56,7 +67,8 @@ int kt_background_resize(kt_background* model, uint32_t width, uint32_t height) 
 
     model->width = width;
     model->height = height;
-    bool ok = (model->dist0 = new_distributions(pixels)) != nullptr;
+    // dist0's block also holds the compact view; zeroed, it already says "mean 0, untrained".
+    bool ok = (model->dist0 = new_distributions(pixels, model->mode)) != nullptr;
     if (ok && model->mode > 0) {
         ok = (model->dist1 = new_distributions(pixels)) != nullptr &&
              (model->dist2 = new_distributions(pixels)) != nullptr;
@@ -93,11 +105,13 @@ int kt_background_set_weight(kt_background* model, float w) {
         }
         if (model->mode > 0 && model->dist1 && model->dist2) {
             const int32_t floor = chroma_floor(model->mode);
+            kt_bg_view3* view = kt_bg_view_colour(model);
             for (uint32_t i = 0; i < pixels; ++i) {
                 kt_distribution_set_weight(&model->dist1[i], w);
                 kt_distribution_set_min_stdev(&model->dist1[i], floor);
                 kt_distribution_set_weight(&model->dist2[i], w);
                 kt_distribution_set_min_stdev(&model->dist2[i], floor);
+                kt_bg_view_set3(view, i, &model->dist0[i], &model->dist1[i], &model->dist2[i]);
             }
         }
     }
@@ -122,6 +136,8 @@ int kt_background_ready(const kt_background* model) {
 
 int kt_background_reset_region(kt_background* model, const kt_bbox* box) {
     if (!kt_background_ready(model) || !kt_background_valid_region(model, box)) return 0;
+    kt_bg_view1* gray = kt_bg_view_gray(model);
+    kt_bg_view3* colour = kt_bg_view_colour(model);
     for (uint32_t y = box->y; y < box->y + box->height; ++y) {
         const uint32_t row = y * model->width;
         for (uint32_t x = box->x; x < box->x + box->width; ++x) {
@@ -129,6 +145,10 @@ int kt_background_reset_region(kt_background* model, const kt_bbox* box) {
             if (model->mode > 0) {
                 model->dist1[row + x].fresh = 255;
                 model->dist2[row + x].fresh = 255;
+                kt_bg_view_set3(colour, row + x, &model->dist0[row + x], &model->dist1[row + x],
+                                &model->dist2[row + x]);
+            } else {
+                kt_bg_view_set1(&gray[row + x], &model->dist0[row + x]);
             }
         }
     }

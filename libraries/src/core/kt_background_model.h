@@ -22,6 +22,8 @@ enum {
 #define KT_BG_MIN_STDEV 15
 #define KT_BG_MIN_STDEV_CHROMA 5
 
+/* The comparisons read a compact copy of the records (kt_background_view.h) that every operation here
+ * keeps in step; code that writes distributions directly calls kt_background_sync_view afterwards. */
 typedef struct kt_background {
     kt_running_avg* edge_avg; /* per pixel: running edge orientation, degrees 1..360, 0 = no edge */
     kt_distribution* dist0;   /* per pixel: gray, blue or lightness */
@@ -43,8 +45,8 @@ typedef struct kt_background {
 int kt_background_init(kt_background* model, uint32_t width, uint32_t height, int32_t mode);
 
 /* Releases the arrays, stores the new size and allocates zeroed arrays for it (dist1 and dist2 only
- * when mode > 0), every distribution reset to untrained, then applies the current weight and floors
- * (kt_background_set_weight). Returns that result; 0 for a null model, a zero size, a pixel count
+ * when mode > 0; dist0's block also holds the compact view, kt_background_view.h), every distribution
+ * reset to untrained, then applies the current weight and floors (kt_background_set_weight). Returns that result; 0 for a null model, a zero size, a pixel count
  * that does not fit 32 bits, or an allocation failure (the model is then left released, 0 x 0). */
 int kt_background_resize(kt_background* model, uint32_t width, uint32_t height);
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "kt_background_args.h"
+#include "kt_background_view.h"
 
 namespace {
 
@@ -24,11 +25,13 @@ int kt_background_compare_shadows(const kt_background* model, const kt_image* co
     const uint32_t pixels = colour->width * colour->height;
     std::memset(output->data, 255, pixels);
     const unsigned char* in = colour->data;
+    const kt_bg_view3* view = kt_bg_view_colour(model);
     for (uint32_t i = 0; i < pixels; ++i, in += 4) {
         if (mask && mask->data[i] == 0) continue;
         const int32_t r = in[2], g = in[1], b = in[0];
-        const int32_t mr = model->dist2[i].mean, mg = model->dist1[i].mean,
-                      mb = model->dist0[i].mean;
+        const kt_bg_view3& tile = view[i / KT_BG_TILE_PIXELS];
+        const uint32_t k = i % KT_BG_TILE_PIXELS;
+        const int32_t mr = tile.mean[2][k], mg = tile.mean[1][k], mb = tile.mean[0][k];
         if (r <= KT_BG_SHADOW_MIN_LEVEL || g <= KT_BG_SHADOW_MIN_LEVEL ||
             b <= KT_BG_SHADOW_MIN_LEVEL)
             continue;

@@ -6,6 +6,7 @@
 #include "kt_alloc.h"
 #include "kt_background_args.h"
 #include "kt_background_edges.h"
+#include "kt_background_view.h"
 #include "kt_sobel.h"
 #include "kt_tick.h"
 
@@ -17,8 +18,12 @@ const uint32_t kMinSide = 4;
 void update_gray(kt_background* model, const unsigned char* in, const unsigned char* gate,
                  uint32_t pixels) {
     kt_distribution* d0 = model->dist0;
-    for (uint32_t i = 0; i < pixels; ++i)
-        if (gate[i] != 0) kt_distribution_update(&d0[i], in[i]);
+    kt_bg_view1* view = kt_bg_view_gray(model);
+    for (uint32_t i = 0; i < pixels; ++i) {
+        if (gate[i] == 0) continue;
+        kt_distribution_update(&d0[i], in[i]);
+        kt_bg_view_set1(&view[i], &d0[i]);
+    }
 }
 
 void update_colour(kt_background* model, const unsigned char* in, const unsigned char* gate,
@@ -26,12 +31,14 @@ void update_colour(kt_background* model, const unsigned char* in, const unsigned
     kt_distribution* d0 = model->dist0;
     kt_distribution* d1 = model->dist1;
     kt_distribution* d2 = model->dist2;
+    kt_bg_view3* view = kt_bg_view_colour(model);
     for (uint32_t i = 0; i < pixels; ++i, in += 4) {
         kt_distribution_prefetch<1>(d0, d1, d2, i, pixels);
         if (gate[i] == 0) continue;
         kt_distribution_update(&d2[i], in[2]);
         kt_distribution_update(&d1[i], in[1]);
         kt_distribution_update(&d0[i], in[0]);
+        kt_bg_view_learn3(view, i, &d0[i], &d1[i], &d2[i]);
     }
 }
 

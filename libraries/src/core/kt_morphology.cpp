@@ -2,13 +2,17 @@
 
 #include <cstring>
 
+#include "kt_bytes16.h"
+
 namespace {
 
 struct OrOp {
-    static uint32_t apply(uint32_t a, uint32_t b) { return a | b; }
+    template <class T>
+    static T apply(T a, T b) { return a | b; }
 };
 struct AndOp {
-    static uint32_t apply(uint32_t a, uint32_t b) { return a & b; }
+    template <class T>
+    static T apply(T a, T b) { return a & b; }
 };
 
 inline uint32_t load32(const unsigned char* p) {
@@ -24,6 +28,10 @@ template <class Op>
 void combine3(unsigned char* __restrict out, const unsigned char* a, const unsigned char* b,
               const unsigned char* c, size_t n) {
     size_t i = 0;
+#ifdef KT_BYTES16
+    for (; i + 16 <= n; i += 16)
+        kt_store16(out + i, Op::apply(Op::apply(kt_load16(a + i), kt_load16(b + i)), kt_load16(c + i)));
+#endif
     for (; i + 4 <= n; i += 4)
         store32(out + i, Op::apply(Op::apply(load32(a + i), load32(b + i)), load32(c + i)));
     for (; i < n; ++i)
@@ -36,10 +44,41 @@ void horizontal(unsigned char* __restrict out, const unsigned char* s, uint32_t 
     combine3<Op>(out + 1, s, s + 1, s + 2, w - 2);
 }
 
+// Whether the byte ranges of two images overlap.
+bool overlap(const kt_image* a, const kt_image* b) {
+    return a->data < b->data + b->size && b->data < a->data + a->size;
+}
+
+// Row by row: the vertical combination of a row goes to a scratch row that stays in the cache and
+// the horizontal pass reads it from there, so the pass streams the image once in and once out. In
+// place, each source row is saved before it is overwritten, since the next row's vertical pass still
+// needs it. Uses two rows of the scratch. Same bytes as the two whole-image passes.
+template <class Op>
+void morph_rows(const kt_image* source, kt_image* destination, kt_image* scratch) {
+    const uint32_t w = source->width, h = source->height;
+    const bool in_place = source->data == destination->data;
+    unsigned char* vertical = scratch->data;
+    unsigned char* saved = scratch->data + w;
+    const unsigned char* above =
+        in_place ? static_cast<unsigned char*>(std::memcpy(saved, source->data, w)) : source->data;
+    for (uint32_t y = 1; y + 1 < h; ++y) {
+        const unsigned char* row = source->data + size_t(y) * w;
+        combine3<Op>(vertical, above, row, row + w, w);
+        // The saved copy of the row above was read just now, so it can take this row.
+        above = in_place ? static_cast<unsigned char*>(std::memcpy(saved, row, w)) : row;
+        horizontal<Op>(destination->data + size_t(y) * w, vertical, w);
+    }
+}
+
 template <class Op>
 int morph_whole(const kt_image* source, kt_image* destination, kt_image* scratch) {
     const uint32_t w = source->width, h = source->height;
     if (h < 3) return 1;
+    if (w >= 3 && (source->data == destination->data || !overlap(source, destination))) {
+        morph_rows<Op>(source, destination, scratch);
+        return 1;
+    }
+    // Partly overlapping images: the whole vertical pass first, then the horizontal one.
     // Vertical pass: rows 1 .. h-2 are one contiguous run, so the word loop spans row ends too.
     const size_t run = size_t(h - 2) * w;
     combine3<Op>(scratch->data + w, source->data, source->data + w, source->data + 2 * size_t(w), run);

@@ -83,6 +83,7 @@ TEST(BackgroundModel, LifetimeWeightAndAllocationFailure) {
 TEST(BackgroundModel, ResetRegionMakesExactlyTheBoxUntrained) {
     Model m(10, 8, KT_BG_MODE_BGR);
     for (uint32_t i = 0; i < 80; ++i) m.bg.dist0[i] = m.bg.dist1[i] = m.bg.dist2[i] = bgtest::trained(60);
+    ASSERT_EQ(1, kt_background_sync_view(&m.bg));
     const kt_bbox box{2, 3, 4, 2};
     ASSERT_EQ(1, kt_background_reset_region(&m.bg, &box));
     for (uint32_t y = 0; y < 8; ++y)
