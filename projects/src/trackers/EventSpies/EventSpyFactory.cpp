@@ -2,6 +2,15 @@
 #include "EventSpyFactory.h"
 
 #include "Activity.h"
+#include "CrowdDensity.h"
+#include "Direction.h"
+#include "EnterExit.h"
+#include "Idle.h"
+#include "Perimeter.h"
+#include "LineCrossingSpy.h"
+#include "ObjectSpy.h"
+#include "ObjectTakenSpy.h"
+#include "Speed.h"
 #include "ktsl_BinReader.h"
 #include "ktsl_BinWriter.h"
 #include "kttl_Exception.h"
@@ -82,11 +91,23 @@ kttl::String EventSpyFactory::getSpyTypeName(unsigned short typeId) {
     return kttl::String();
 }
 
-bool EventSpyFactory::isAvailable(unsigned short typeId) { return typeId == ktsl::TypeId::Activity; }
+bool EventSpyFactory::isAvailable(unsigned short typeId) {
+    std::unique_ptr<EventSpy> spy(newEventSpy(typeId));
+    return spy != nullptr;
+}
 
 EventSpy* EventSpyFactory::newEventSpy(unsigned short typeId) {
     switch (typeId) {
         case ktsl::TypeId::Activity: return new Activity();
+        case ktsl::TypeId::LineCrossingSpy: return new LineCrossingSpy();
+        case ktsl::TypeId::Direction: return new Direction();
+        case ktsl::TypeId::Speed: return new Speed();
+        case ktsl::TypeId::EnterExit: return new EnterExit();
+        case ktsl::TypeId::Perimeter: return new Perimeter();
+        case ktsl::TypeId::Idle: return new Idle();
+        case ktsl::TypeId::CrowdDensity: return new CrowdDensity();
+        case ktsl::TypeId::ObjectTakenSpy: return new ObjectTakenSpy();
+        case ktsl::TypeId::ObjectSpy: return new ObjectSpy();
         default: return nullptr;
     }
 }

@@ -85,10 +85,10 @@ TEST(EventDetector, HandsEachNewOrUpdatedEventOverOnce) {
 TEST(EventDetector, ParametersInBothFormsAndRefusedInput) {
     const Activity spy = wholeFrameNewObject();
     EventDetectorParams params = paramsWith(spy, 0);
-    // XML: an unknown spy and a spy of a later kind are left out; the rest is read.
+    // XML: an unknown spy and a spy of a kind this build cannot create are left out; the rest is read.
     EventDetectorParams fromXml;
     ASSERT_TRUE(fromXml.xmlUnserialize(params.xmlSerialize() + "<FooSpy><name>f</name></FooSpy>" +
-                                       "<DirectionSpy><name>d</name></DirectionSpy>"));
+                                       "<ProfileSpy><name>d</name></ProfileSpy>"));
     EXPECT_TRUE(fromXml.getInterval().getMilliseconds() == 0 && fromXml.getSkipped().size() == 2u);
     EXPECT_FALSE(fromXml.xmlUnserialize("<a>"));
     EXPECT_EQ(fromXml.getSpies().size(), 1u);

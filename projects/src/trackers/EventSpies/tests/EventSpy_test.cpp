@@ -134,12 +134,12 @@ TEST(EventSpyFactory, TypeTableAliasPresetAndRefusals) {
     Bytes unknown = bin, direction = bin;
     unknown[0] = 0x39;  // 1081: no such spy
     EXPECT_TRUE(fromBinRefused(copy, unknown));
-    direction[0] = 0xEC;  // 1004: a kind this build cannot create
+    direction[0] = 0xF6;  // 1014: a kind this build cannot create
     EXPECT_TRUE(throwsEndingWith([&] { readBin(copy, direction); },
-                                 "spy type DirectionSpy (1004) is not available in this build"));
+                                 "spy type OpticalFlowSpy (1014) is not available in this build"));
     EXPECT_EQ(copy.toXML(), spy.toXML());
-    EXPECT_FALSE(copy.fromXML("<TripwireSpy><name>x</name></TripwireSpy>"));
-    EXPECT_EQ(copy.getLastError(), "spy type LineCrossingSpy (1008) is not available in this build");
+    EXPECT_FALSE(copy.fromXML("<OpticalFlowSpy><name>x</name></OpticalFlowSpy>"));
+    EXPECT_EQ(copy.getLastError(), "spy type OpticalFlowSpy (1014) is not available in this build");
     EXPECT_FALSE(copy.fromXML("<Whatever><name>x</name></Whatever>"));
     EXPECT_EQ(copy.toXML(), spy.toXML());
 }

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <list>
+#include <vector>
 
 #include "ProcessFrame.h"
 #include "kttl_ElapsedTime.h"
@@ -34,4 +36,37 @@ inline void loadFrame(ProcessFrame& frame, int64_t ms, std::initializer_list<Obj
     frame.setResolution(ktvl::Resolution(width, height));
     frame.setTimePosition(sceneTime(ms), kttl::ElapsedTime(ms));
     for (const Object& o : objects) frame.getObjects().addObject(o);
+}
+
+// A confirmed track (status 3 unless given) born at stream time 0 whose nodes are the first `count`
+// boxes of `path`, one every `stepMs` (so its newest box is path[count - 1]).
+inline Object track(unsigned id, const std::vector<Box>& path, size_t count, int64_t stepMs, int32_t status = 3) {
+    Object o("Moving", kttl::ElapsedTime(600000));
+    o.setId(id);
+    o.setTrackStatus(status);
+    for (size_t i = 0; i < count && i < path.size(); ++i) o.insert(path[i], {}, sceneTime(int64_t(i) * stepMs));
+    return o;
+}
+
+// Drives `spy` along `path` (one frame per box, frame k at k x stepMs holding object `id` with the
+// first k + 1 boxes); returns, per frame, the events handed out.
+template <class Spy>
+std::vector<std::list<Event>> runPath(Spy& spy, const std::vector<Box>& path, int64_t stepMs = 400, unsigned id = 1,
+                                      int width = 320, int height = 240) {
+    std::vector<std::list<Event>> out;
+    ProcessFrame frame;
+    for (size_t k = 0; k < path.size(); ++k) {
+        loadFrame(frame, int64_t(k) * stepMs, {track(id, path, k + 1, stepMs)}, width, height);
+        spy.spy(frame);
+        out.emplace_back();
+        spy.getEvents(out.back());
+    }
+    return out;
+}
+
+// Per frame: how many events came out.
+inline std::vector<size_t> eventCounts(const std::vector<std::list<Event>>& events) {
+    std::vector<size_t> n;
+    for (const auto& e : events) n.push_back(e.size());
+    return n;
 }
