@@ -258,6 +258,7 @@ int csdk_init(void) {
     if (spec.synthetic) {
         auto* scene = new SyntheticScene(spec.night, spec.lightchange, spec.frames);
         scene->setEmpty(spec.empty);
+        scene->setSeed(spec.seed);
         source.reset(scene);
     } else {
         std::unique_ptr<MediaSource> media(new MediaSource(spec.location));

@@ -167,8 +167,11 @@ bool parseSource(const char* text, SourceSpec& out, std::string& error) {
             } else if (strncasecmp(option.c_str(), "frames=", 7) == 0 &&
                        parseInteger(option.c_str() + 7, 1, 1LL << 40, frames)) {
                 spec.frames = static_cast<uint64_t>(frames);
+            } else if (strncasecmp(option.c_str(), "seed=", 5) == 0 &&
+                       parseInteger(option.c_str() + 5, 0, UINT32_MAX, frames)) {
+                spec.seed = static_cast<uint32_t>(frames);
             } else {
-                error = "unknown synthetic option '" + option + "' (want night, lightchange, empty or frames=N)";
+                error = "unknown synthetic option '" + option + "' (want night, lightchange, empty, frames=N or seed=N)";
                 return false;
             }
         }

@@ -44,9 +44,10 @@ struct SourceSpec {
     bool lightchange = false;
     bool empty = false;  // the street without movers
     uint64_t frames = 0;  // synthetic scene length; 0 = endless
+    uint32_t seed = 0;    // synthetic movers drawn from this seed; 0 = the fixed six
     std::string location; // file path or URL when not synthetic
 };
-// Unset, empty or "synthetic[:option[:option...]]" (options night, lightchange, empty, frames=N; ',' also
+// Unset, empty or "synthetic[:option[:option...]]" (options night, lightchange, empty, frames=N, seed=N; ',' also
 // separates) selects the scene; anything else is a location.
 bool parseSource(const char* text, SourceSpec& out, std::string& error);
 

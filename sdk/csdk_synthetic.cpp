@@ -42,26 +42,21 @@ double valueNoise(int x, int y, int cell, uint32_t seed) {
     return top + (bottom - top) * fy;
 }
 
-enum class Kind { Person, Vehicle };
-
-struct Mover {
-    Kind kind;
-    double footFrom;  // feet line (fraction of height) at the start of the crossing
-    double footTo;    // ... and at its end (differs for the diagonal walker)
-    double speed;     // fractions of the frame width per second
-    int direction;    // +1 left to right, -1 right to left
-    double phase;     // where on its path the mover is at time 0 (0..1)
-    uint8_t y, u, v;  // main colour by day (shirt or body)
+// The unseeded scene: four people (one crossing the road diagonally) and two vehicles.
+const SyntheticScene::Mover kMovers[] = {
+    {true, 0.46, 0.46, 0.050, +1, 0.10, 60, 150, 170, 1.0, 0.38},    // red shirt, slow walker
+    {true, 0.47, 0.47, 0.036, -1, 0.55, 120, 170, 110, 1.0, 0.38},   // blue shirt
+    {false, 0.70, 0.70, 0.220, +1, 0.30, 190, 128, 128, 1.0, 2.5},  // white car
+    {false, 0.83, 0.83, 0.150, -1, 0.05, 70, 100, 160, 1.0, 2.5},   // dark red van
+    {true, 0.95, 0.46, 0.030, +1, 0.70, 150, 90, 140, 1.0, 0.38},    // crossing the road diagonally
+    {true, 0.95, 0.95, 0.090, -1, 0.35, 200, 110, 140, 1.0, 0.38},   // runner near the camera
 };
 
-const Mover kMovers[] = {
-    {Kind::Person, 0.46, 0.46, 0.050, +1, 0.10, 60, 150, 170},   // red shirt, slow walker
-    {Kind::Person, 0.47, 0.47, 0.036, -1, 0.55, 120, 170, 110},  // blue shirt
-    {Kind::Vehicle, 0.70, 0.70, 0.220, +1, 0.30, 190, 128, 128}, // white car
-    {Kind::Vehicle, 0.83, 0.83, 0.150, -1, 0.05, 70, 100, 160},  // dark red van
-    {Kind::Person, 0.95, 0.46, 0.030, +1, 0.70, 150, 90, 140},   // crossing the road diagonally
-    {Kind::Person, 0.95, 0.95, 0.090, -1, 0.35, 200, 110, 140},  // runner near the camera
-};
+// Uniform in [lo, hi) from the next draw of a seeded sequence.
+double draw(uint32_t& state, double lo, double hi) {
+    state = mix(state + 0x9E3779B9U);
+    return lo + (hi - lo) * (state / 4294967296.0);
+}
 
 // Nearer movers (lower in the frame) look bigger.
 double perspective(double foot) { return 0.45 + 0.75 * foot; }
@@ -69,23 +64,58 @@ double perspective(double foot) { return 0.45 + 0.75 * foot; }
 }  // namespace
 
 SyntheticScene::SyntheticScene(bool night, bool lightchange, uint64_t frames)
-    : night_(night), lightchange_(lightchange), frames_(frames) {
+    : night_(night), lightchange_(lightchange), frames_(frames), movers_(std::begin(kMovers), std::end(kMovers)) {
     for (int i = 0; i < 768; ++i) clamp_[i] = static_cast<uint8_t>(std::min(255, std::max(0, i - 256)));
     for (int i = 0; i < 256; ++i) gainLut_[i] = static_cast<uint8_t>(i);
 }
 
 std::string SyntheticScene::describe() const {
     std::string text = "synthetic scene";
-    if (night_ || lightchange_ || empty_ || frames_ != 0) {
+    if (night_ || lightchange_ || empty_ || frames_ != 0 || seed_ != 0) {
         text += " (";
         std::string options;
         if (night_) options += "night";
         if (lightchange_) options += std::string(options.empty() ? "" : ", ") + "lighting change";
         if (empty_) options += std::string(options.empty() ? "" : ", ") + "empty";
         if (frames_ != 0) options += std::string(options.empty() ? "" : ", ") + std::to_string(frames_) + " frames";
+        if (seed_ != 0) options += std::string(options.empty() ? "" : ", ") + "seed " + std::to_string(seed_);
         text += options + ")";
     }
     return text;
+}
+
+void SyntheticScene::setSeed(uint32_t seed) {
+    seed_ = seed;
+    if (seed == 0) {
+        movers_.assign(std::begin(kMovers), std::end(kMovers));
+        return;
+    }
+    uint32_t state = mix(seed * 2654435761U + 1U);
+    const int count = 3 + static_cast<int>(draw(state, 0, kMaxMoverCount - 2));
+    movers_.clear();
+    for (int i = 0; i < count; ++i) {
+        Mover m;
+        // The first two movers are one of each class; the rest are drawn.
+        m.person = i < 2 ? i == 0 : draw(state, 0, 1) < 0.55;
+        if (m.person) {
+            // Mostly on the far pavement, some on the near one, a few crossing the road.
+            m.footFrom = draw(state, 0, 1) < 0.7 ? draw(state, 0.44, 0.52) : draw(state, 0.92, 0.98);
+            m.footTo = draw(state, 0, 1) < 0.1 ? draw(state, 0.44, 0.98) : m.footFrom;
+            m.speed = draw(state, 0.02, 0.10);
+            m.aspect = draw(state, 0.30, 0.46);
+        } else {
+            m.footFrom = m.footTo = draw(state, 0.62, 0.84);
+            m.speed = draw(state, 0.08, 0.25);
+            m.aspect = draw(state, 2.0, 3.0);
+        }
+        m.direction = draw(state, 0, 1) < 0.5 ? -1 : +1;
+        m.phase = draw(state, 0, 1);
+        m.scale = draw(state, 0.8, 1.25);
+        m.y = static_cast<uint8_t>(draw(state, 50, 215));
+        m.u = static_cast<uint8_t>(draw(state, 90, 170));
+        m.v = static_cast<uint8_t>(draw(state, 90, 170));
+        movers_.push_back(m);
+    }
 }
 
 bool SyntheticScene::prepare(int width, int height) {
@@ -209,24 +239,24 @@ void SyntheticScene::ellipse(uint8_t* nv21, double cx, double cy, double rx, dou
 }
 
 static_assert(sizeof(kMovers) / sizeof(kMovers[0]) == SyntheticScene::kMoverCount, "one box per mover");
+static_assert(SyntheticScene::kMaxMoverCount >= SyntheticScene::kMoverCount, "the unseeded scene fits");
 
 void SyntheticScene::moverBoxes(double t, std::vector<MoverBox>& out) const {
     out.clear();
     if (empty_) return;
     const double W = width_, H = height_;
     int id = 0;
-    for (const Mover& m : kMovers) {
-        const bool person = m.kind == Kind::Person;
-        // Size at the path's start; the diagonal walker is sized again below as it goes.
+    for (const Mover& m : movers_) {
+        const bool person = m.person;
         double foot = m.footFrom;
-        double objH = (person ? 0.17 : 0.13) * H * perspective(foot);
-        double objW = person ? 0.38 * objH : 2.5 * objH;
-        const double path = W + 2.5 * 0.13 * H * perspective(1.0);  // longer than any mover is wide
+        double objH, objW;
+        const double widest = seed_ ? 3.0 * 1.25 : 2.5;  // largest aspect x scale of a vehicle
+        const double path = W + widest * 0.13 * H * perspective(1.0);  // longer than any mover is wide
         const double travelled = std::fmod(m.phase * path + m.speed * W * t, path);
         const double progress = travelled / path;
         foot = m.footFrom + (m.footTo - m.footFrom) * progress;
-        objH = (person ? 0.17 : 0.13) * H * perspective(foot);
-        objW = person ? 0.38 * objH : 2.5 * objH;
+        objH = (person ? 0.17 : 0.13) * H * perspective(foot) * m.scale;
+        objW = m.aspect * objH;
         const double left = m.direction > 0 ? travelled - objW : W - travelled;
         const double bottom = foot * H, top = bottom - objH;
         out.push_back(MoverBox{id++, person, left, top, left + objW, bottom});
@@ -236,11 +266,11 @@ void SyntheticScene::moverBoxes(double t, std::vector<MoverBox>& out) const {
 void SyntheticScene::drawMovers(uint8_t* nv21, double t) const {
     uint32_t seed = static_cast<uint32_t>(index_) * 2246822519U;
     std::vector<MoverBox>& boxes = boxes_;
-    if (boxes.capacity() < kMoverCount) boxes.reserve(kMoverCount);
+    if (boxes.capacity() < kMaxMoverCount) boxes.reserve(kMaxMoverCount);
     moverBoxes(t, boxes);
-    for (const Mover& m : kMovers) {
+    for (const Mover& m : movers_) {
         seed += 0x9E3779B9U;
-        const MoverBox& box = boxes[static_cast<size_t>(&m - kMovers)];
+        const MoverBox& box = boxes[static_cast<size_t>(&m - movers_.data())];
         const bool person = box.person;
         const double left = box.left, top = box.top, right = box.right, bottom = box.bottom;
         const double objW = right - left, objH = bottom - top;

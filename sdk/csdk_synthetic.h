@@ -30,6 +30,12 @@ public:
 
     // Without movers the street stays empty (a scene in which nothing should be detected).
     void setEmpty(bool empty) { empty_ = empty; }
+    // Seed 0 keeps the fixed six movers (figures elsewhere rely on them); any other seed draws 3 to 8
+    // movers whose class, size, aspect, colour, speed, direction, lane and phase follow from it, the
+    // same on every run. Both classes are always present.
+    void setSeed(uint32_t seed);
+    uint32_t seed() const { return seed_; }
+    int moverCount() const { return static_cast<int>(movers_.size()); }
     // Index of the frame the next call to next() renders.
     uint64_t frameIndex() const { return index_; }
     // Gain the lighting option applies at scene time t seconds (1.0 without the option).
@@ -42,10 +48,24 @@ public:
         bool person;  // person, else vehicle
         double left, top, right, bottom;
     };
-    static constexpr int kMoverCount = 6;
-    // The boxes of every mover at scene time `seconds`, in id order (kMoverCount entries; none in an
+    static constexpr int kMoverCount = 6;     // movers of the unseeded scene
+    static constexpr int kMaxMoverCount = 8;  // of any seeded one
+    // The boxes of every mover at scene time `seconds`, in id order (moverCount() entries; none in an
     // empty scene).
     void moverBoxes(double seconds, std::vector<MoverBox>& out) const;
+
+    // How one mover looks and moves.
+    struct Mover {
+        bool person;
+        double footFrom;  // feet line (fraction of height) at the start of the crossing
+        double footTo;    // ... and at its end (differs for a diagonal walker)
+        double speed;     // fractions of the frame width per second
+        int direction;    // +1 left to right, -1 right to left
+        double phase;     // where on its path the mover is at time 0 (0..1)
+        uint8_t y, u, v;  // main colour by day (shirt or body)
+        double scale;     // size against the scene's standard mover at that distance
+        double aspect;    // width / height
+    };
 
 private:
     struct Paint {
@@ -63,6 +83,8 @@ private:
     bool empty_ = false;
     uint64_t frames_;
     uint64_t index_ = 0;
+    uint32_t seed_ = 0;
+    std::vector<Mover> movers_;
     int width_ = 0;
     int height_ = 0;
     std::vector<uint8_t> backY_;  // width x height

@@ -1,6 +1,8 @@
 // SimpleTracker: the per-frame pipeline object of the camera application.
 #include "SimpleTracker.h"
 
+#include "SvmClassification.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -78,7 +80,8 @@ SimpleTracker::SimpleTracker(kttl::Logger* logger, unsigned port, bool logFps)
     : m_lightCountdown(kLightingChangeMs),
       m_fps(kFpsWindowSeconds),
       m_fpsLog(logFps ? kFpsLogMs : kttl::Countdown::kInfinite),
-      m_proxy(port, logger) {
+      m_proxy(port, logger),
+      m_classifier(new SvmClassification()) {
     std::memset(m_thresholds, 0, sizeof m_thresholds);
     kt_detection_init(kDetectorSensitivity, kSmallKernel, kSmallKernel, 0, kImageQueueLength, &m_detection);
     kt_set_skip_imageq_len(kSkipLength, &m_detection);
@@ -90,6 +93,7 @@ SimpleTracker::SimpleTracker(kttl::Logger* logger, unsigned port, bool logFps)
     }
     // The object tracker runs first on every frame, the event detector last.
     addProcess(m_objectTracker);
+    addProcess(*m_classifier);
     addProcess(m_eventDetector);
     setLogger(logger);
 }
@@ -172,12 +176,27 @@ bool SimpleTracker::setParameters(const Params& p) {
     m_lightChange = false;
     m_exclusion.free();
 
+    // Classifier. A model file that cannot be read is logged and skipped by the classifier: the
+    // pipeline classifies with the models that loaded and runs unclassified when none did, rather
+    // than refusing to start over one stray file.
     m_classifying = false;
+    m_classifier->enable(false);
+    m_classifier->clearModels();
+    m_classNames.clear();
     if (!p.models.empty()) {
-        for (const kttl::String& model : p.models)
+        ClassificationParams classification;
+        for (const kttl::String& model : p.models) {
             log(kttl::LogType::INFO, kttl::String::format("Setting model %s", model.c_str()));
-        // The classifier is not part of this build: objects stay unclassified.
-        log(kttl::LogType::WARN, kttl::String("Classification is not available; the models are not used"));
+            classification.modelPaths.insert(model);
+        }
+        if (!m_classifier->setParameters(classification) && m_classifier->getClassNames().empty()) {
+            log(kttl::LogType::WARN, kttl::String("No classification model could be loaded: classification disabled"));
+        } else {
+            m_classifying = true;
+            m_classifier->enable(true);
+            m_classifier->setThreshold(p.minConfidence);
+            for (const kttl::String& name : m_classifier->getClassNames()) m_classNames.push_back(name);
+        }
     }
 
     // Object tracker: nothing coasts unmatched, objects mature after two updates and may stay
@@ -492,6 +511,7 @@ void SimpleTracker::pruneObjects(const ObjectMap& objects) {
 
 void SimpleTracker::runProcesses(ProcessFrame& frame) {
     for (Step& step : m_processes) {
+        if (!step.process->isEnabled()) continue;  // a disabled classifier costs nothing
         startStage(step.stage.c_str());
         step.process->processFrame(frame);
         endStage(step.stage.c_str());

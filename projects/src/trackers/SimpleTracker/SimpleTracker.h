@@ -5,6 +5,7 @@
 #include <functional>
 #include <list>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "Event.h"
@@ -29,6 +30,8 @@
 #include "kttl_Logger.h"
 #include "kttl_StatTracker.h"
 #include "kttl_String.h"
+
+class SvmClassification;
 
 // For every frame: finds moving pixels (frame differencing, the adaptive background model, or both),
 // cleans the mask, cuts it into blobs, rates them, hands them to the frame as untracked "Moving"
@@ -97,6 +100,7 @@ class SimpleTracker : public LogInterface {
     uint16_t getMinEventConfidence() const { return m_minEventConfidence; }
     bool isClassifying() const { return m_classifying; }
     const EventDetector& getEventDetector() const { return m_eventDetector; }
+    const SvmClassification& getClassifier() const { return *m_classifier; }
     const kt_background& getBackground() const { return m_background; }
     const kt_image& getActivityMask() const { return m_activity.image(); }
     const kt_image& getProcessedMask() const { return m_processed.image(); }
@@ -169,8 +173,10 @@ class SimpleTracker : public LogInterface {
     std::vector<Step> m_processes;
     ObjectTracker m_objectTracker;
     ObjectMap m_tracked;  // the tracker's objects as last taken (pruning, background learning)
+    // Runs between tracker and event detector, enabled only while at least one model is loaded.
+    // Held apart so that users of the pipeline do not see the classifier's interface names.
+    std::unique_ptr<SvmClassification> m_classifier;
     EventDetector m_eventDetector;
-    // Classification is on only with loaded models; no classifier is part of this build yet.
     bool m_classifying = false;
     std::list<kttl::String> m_classNames;  // the classifier's classes, handed to every spy
     uint16_t m_minEventConfidence = 50;
