@@ -1,31 +1,39 @@
-// OutputProxy: the pipeline's door to remote viewers: which images they want, and the finished frames.
+// OutputProxy: the camera application's frame server for remote viewers.
 #pragma once
 
-#include "Frame.h"
-#include "LogInterface.h"
-#include "ktsl_Set.h"
+#include "CameraInterface.h"
+#include "ConnectionCmd.h"
 #include "kttl_Logger.h"
-#include "kttl_String.h"
-#include "ktvl_Resolution.h"
+#include "ktsl_NetStreamServer.h"
 
-// This build has no frame server yet: no viewer can connect, so no image is ever wanted and finished
-// frames go nowhere. The pipeline already asks and hands frames over every frame, so the server only
-// has to answer these two calls when it arrives.
-class OutputProxy : public LogInterface {
-  public:
+// Opens the TCP server on the given port (0: none) and answers the viewers' commands: the camera
+// map (camera command, subtype 7), connection tests and frame requests (connection command,
+// subtypes 0 and 2) and the list of images a viewer may ask for (tracker command, subtype 0).
+class OutputProxy : public CameraInterface {
+public:
+    static constexpr uint32_t kPollMs = 100;
+    // Records of one viewer waiting to be sent.
+    static constexpr unsigned kQueueLength = 50;
+
+    // A port above 65535 is refused with a warning (no server), never wrapped.
     OutputProxy(unsigned port, kttl::Logger* logger);
     ~OutputProxy() override;
-    OutputProxy(const OutputProxy&) = delete;
-    OutputProxy& operator=(const OutputProxy&) = delete;
 
+    void setLogger(kttl::Logger* logger) override;
     unsigned getPort() const { return m_port; }
-    // The union of the image names the connected viewers asked for, and the largest resolution any
-    // of them wants. Empty (and resolution untouched) while nobody is connected. `names` is cleared
-    // first.
-    void getRequestedImages(ktsl::Set<kttl::String>& names, ktvl::Resolution& maximum) const;
-    // Hands a finished frame to every viewer that is due one.
-    void updateFrameListeners(Frame& frame);
+    // The port the server listens on (0 while it does not).
+    unsigned getListeningPort() const;
+    // Limits for connections accepted from now on (0 keeps the default): a record left incomplete
+    // for `incompleteMs`, or a socket taking no byte for `stallMs`, drops the viewer.
+    void setStreamLimits(uint32_t incompleteMs, uint32_t stallMs);
 
-  private:
+    bool handleCommand(const ktsl::Command& command, const ktsl::IOStream* stream, ktsl::Result& result) override;
+    bool handleConnectionCmd(const ConnectionCmd& command, const ktsl::IOStream* stream, ktsl::Result& result);
+
+    // The images a viewer may request, in the order the tracker command lists them.
+    static const ktsl::Set<kttl::String>& supportedImages();
+
+private:
     unsigned m_port;
+    kttl::SmartPtr<ktsl::NetStreamServer> m_server;
 };
