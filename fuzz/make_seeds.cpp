@@ -13,6 +13,9 @@
 #include "Activity.h"
 #include "FuzzValues.h"
 #include "ktil_ImageJPEG.h"
+#include "NetSeeds.h"
+#include "SpySeeds.h"
+#include "SvmSeeds.h"
 
 namespace {
 
@@ -83,6 +86,7 @@ std::vector<std::unique_ptr<ktsl::Serializable>> samples() {
     out.emplace_back(event);
     Activity spy("Spy 0", "", Activity::NewObject, 0, 20);
     out.emplace_back(new EventSpyFactory(&spy));
+    for (const auto& kind : fuzz::spySeeds()) out.emplace_back(new EventSpyFactory(kind.get()));
     return out;
 }
 
@@ -133,6 +137,12 @@ int main(int argc, char** argv) {
         all.write(*v);
     }
     unlink(file.c_str());
+    // The factory reads a spy's XML by its root name: one seed per kind under its own type name.
+    const unsigned char factory = static_cast<unsigned char>(indexOf(EventSpyFactory()));
+    for (const auto& kind : fuzz::spySeeds()) {
+        const kttl::String x = kind->toXML();
+        put(xml, nx, withPrefix({factory}, Bytes(x.begin(), x.end())));
+    }
     put(stream, ns, Bytes(all.unreadData(), all.unreadData() + all.getUnreadLength()));
 
     for (const char* t : {"\x00" "CIF", "\x00" "320 x 240", "\x01%Y-%m-%d %H:%M:%S.%s %Z\n2024-01-15 10:20:30.007 UTC",
@@ -166,6 +176,8 @@ int main(int argc, char** argv) {
             "<max_width>60</max_width><max_height>80</max_height><alarm_interval>30</alarm_interval>"
             "<alarm_interval_unit>seconds</alarm_interval_unit><min_width>5</min_width><min_height>11</min_height>"
             "<sensitivity>50</sensitivity><light_sensitivity>50</light_sensitivity></settings>");
+    fuzz::svmSeeds(folder("svm"));
+    fuzz::netSeeds(folder("net"));
     std::printf("seeds: binary %d, xml %d, stream %d, texts %d, image %d, settings %d\n", nb, nx, ns, nt, ni, nz);
     return 0;
 }

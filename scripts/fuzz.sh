@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(binary xml stream texts image jpeg settings)
+[ ${#targets[@]} -eq 0 ] && targets=(binary xml stream texts image jpeg settings svm net)
 
 bash scripts/setup.sh
 dir=build-fuzz
