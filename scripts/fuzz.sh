@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (ASan + UBSan, the whole tree instrumented) in build-fuzz/
-# and runs each for a while; fails on any finding (crash, leak, timeout, memory limit).
+# (or $KT_FUZZ_DIR) and runs each for a while; fails on any finding (crash, leak, timeout, memory limit).
 #   scripts/fuzz.sh [seconds per target, default 60] [target names...]
 # Seeds are generated into build-fuzz/seeds/<target>; what a run learns stays in
 # build-fuzz/corpus/<target>, findings go to build-fuzz/findings/.
@@ -13,16 +13,11 @@ targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(binary xml stream texts image jpeg settings svm net)
 
 bash scripts/setup.sh
-dir=build-fuzz
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-flags="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=all -fno-omit-frame-pointer"
-# -O1 with line tables: the fuzzers' speed hardly suffers, the whole-tree build is much quicker.
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Fuzz -DCMAKE_C_FLAGS_FUZZ="-O1 -g1" -DCMAKE_CXX_FLAGS_FUZZ="-O1 -g1" \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  "${launcher[@]}" -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
-  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" \
-  -DKT_BUILD_TESTS=OFF -DKT_BUILD_BENCH=OFF -DKT_BUILD_FUZZ=ON >/dev/null
+# The tree is configured as the sanitizer test tree, so KT_FUZZ_DIR=build-asan after
+# `test.sh --asan` (as CI does) rebuilds nothing.
+dir=${KT_FUZZ_DIR:-build-fuzz}
+. scripts/asan_tree.sh
+kt_configure_asan_tree "$dir"
 cmake --build "$dir" -j "$(nproc 2>/dev/null || echo 2)" --target make_seeds "${targets[@]/#/fuzz_}"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs the whole test suite.
 #   scripts/test.sh          RelWithDebInfo (optimised, assertions on) in build/
-#   scripts/test.sh --asan   AddressSanitizer + UndefinedBehaviorSanitizer in build-asan/
+#   scripts/test.sh --asan   AddressSanitizer + UndefinedBehaviorSanitizer (clang) in build-asan/,
+#                            the tree the fuzz targets share
 #   scripts/test.sh --tsan   ThreadSanitizer in build-tsan/
 # Extra arguments after the option are passed to ctest (for example -R Logger).
 set -euo pipefail
@@ -28,7 +29,12 @@ esac
 bench=ON
 [ -n "$san" ] && bench=OFF
 
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKT_SANITIZE="$san" -DKT_BUILD_BENCH=$bench >/dev/null
+if [ "$mode" = asan ]; then
+  . scripts/asan_tree.sh
+  kt_configure_asan_tree "$dir"
+else
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKT_SANITIZE="$san" -DKT_BUILD_BENCH=$bench >/dev/null
+fi
 cmake --build "$dir" -j "$jobs"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}

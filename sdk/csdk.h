@@ -26,11 +26,14 @@ extern "C" {
 #define CSDK_API
 #endif
 
-/* Day/night state of the camera. Any value other than day or night means unknown. */
+/* Day/night state of the camera. Any value other than day or night means unknown. The last entry
+ * makes every 32-bit value a valid csdk_daynight, so a firmware that reports a state of its own
+ * hands over a value the application may read and compare. */
 typedef enum csdk_daynight {
     CSDK_DAYNIGHT_UNKNOWN = 0,
     CSDK_DAYNIGHT_DAY = 1,
-    CSDK_DAYNIGHT_NIGHT = 2
+    CSDK_DAYNIGHT_NIGHT = 2,
+    CSDK_DAYNIGHT_RANGE = 0x7FFFFFFF
 } csdk_daynight;
 
 /* Callbacks the SDK calls on a thread of its own when the camera changes state. */

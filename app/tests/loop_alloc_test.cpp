@@ -42,10 +42,12 @@ TEST(FrameLoop, NothingAllocatedPerFrame) {
         const char* size;
         const char* dayNight;
         bool colour;
+        double moverAllocsPerFrame;  // bound with movers (about a fifth of it measured)
     };
-    const Case cases[] = {{"176x144", "day", true}, {"176x144", "night", false}, {"640x480", "day", false}};
-    // The empty street: frames without blobs allocate nothing at all. With movers, the blob records and
-    // the tracked objects published into every frame cost allocations (printed).
+    const Case cases[] = {{"176x144", "day", true, 3}, {"176x144", "night", false, 3}, {"640x480", "day", false, 60}};
+    // The empty street: frames without blobs allocate nothing at all. With movers, what remains is the
+    // objects' histories growing and their merged-id lists (printed); the published copies reuse the
+    // frame's nodes, so the count stays far below one per object and frame.
     for (const char* scene : {"empty:", ""}) {
         for (const Case& c : cases) {
             uint64_t colourShort = 0, colourLong = 0;
@@ -59,6 +61,8 @@ TEST(FrameLoop, NothingAllocatedPerFrame) {
             if (*scene) {
                 EXPECT_EQ(extra.big, 0) << what;
                 EXPECT_EQ(extra.all, 0) << what;
+            } else {
+                EXPECT_LT(extra.all / 200.0, c.moverAllocsPerFrame) << what;
             }
             printf("%s: %.2f allocations per frame, %ld picture-sized per 200 frames\n", what.c_str(), extra.all / 200.0,
                    extra.big);

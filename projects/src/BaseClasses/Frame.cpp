@@ -154,7 +154,7 @@ void Frame::setFrom(const Frame& other) {
 void Frame::clear() {
     m_timeStamp = kttl::TimeStamp();
     m_position = kttl::ElapsedTime();
-    m_objects.clear();
+    m_objects.recycle();  // the next frame's objects reuse these nodes
     clearImages();
     m_scale = 1.0;
     m_flags = 0;

@@ -20,6 +20,27 @@ Object& ObjectMap::addObject(const Object& object) {
     return (*this)[kttl::Integer(static_cast<int32_t>(object.getId()))] = object;
 }
 
+void ObjectMap::recycle() {
+    // Highest id first, so that `put` calls in ascending id order (as a publisher walks a map) take
+    // back each object's own node while the set of ids is stable.
+    while (!empty()) {
+        node_type node = extract(std::prev(end()));
+        if (m_recycled.size() < kMaxRecycled) m_recycled.push_back(std::move(node));
+    }
+}
+
+Object& ObjectMap::put(unsigned id, const Object& object) {
+    const kttl::Integer key(static_cast<int32_t>(id));
+    auto found = find(key);
+    if (found != end()) return found->second = object;
+    if (m_recycled.empty()) return emplace(key, object).first->second;
+    node_type node = std::move(m_recycled.back());
+    m_recycled.pop_back();
+    node.key() = key;
+    node.mapped() = object;
+    return insert(std::move(node)).position->second;
+}
+
 bool ObjectMap::swapObjects(unsigned a, unsigned b) {
     Object* oa = findObject(a);
     Object* ob = findObject(b);

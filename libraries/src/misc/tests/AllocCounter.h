@@ -11,7 +11,7 @@
 #include <atomic>
 #include <cstddef>
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(KT_SANITIZED)
 #define KT_ALLOC_COUNTING 0
 #else
 #define KT_ALLOC_COUNTING 1

@@ -115,10 +115,10 @@ bool ObjectTracker::getObjects(ObjectMap& out) const {
     if (!living) return false;
     auto limbo = m_limbo.getReadPtr(kWaitMs);
     if (!limbo) return false;
-    for (const auto& entry : *living) out.insert_or_assign(entry.first, entry.second);
+    for (const auto& entry : *living) out.put(static_cast<uint32_t>(entry.first.get()), entry.second);
     for (const auto& entry : *limbo) {
-        const kttl::Integer id(static_cast<int32_t>(entry.second.getId()));
-        if (out.find(id) == out.end()) out.emplace(id, entry.second);
+        const uint32_t id = entry.second.getId();
+        if (out.findObject(id) == nullptr) out.put(id, entry.second);
     }
     return true;
 }

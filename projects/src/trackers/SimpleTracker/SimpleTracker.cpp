@@ -527,7 +527,7 @@ bool SimpleTracker::learnBackground(ProcessFrame& frame, const kt_image& input, 
     if (!due)
         return true;
     startStage("updateMask");
-    m_tracked.clear();
+    m_tracked.recycle();  // the taken copies reuse last time's nodes
     m_objectTracker.getObjects(m_tracked);
     updateMask(m_tracked, m_activity.image());
     endStage("updateMask");

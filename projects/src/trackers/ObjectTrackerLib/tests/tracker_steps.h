@@ -15,6 +15,8 @@ struct Blob {
 inline bool trackStep(FrameHarness& h, ObjectTracker& tracker, const kt_image& image, int64_t ms,
                       const std::vector<Blob>& blobs, uint32_t flags = 0) {
     h.load(image, ms);
+    // As the pipeline does: the processes see the frame size (occlusion segments are made for it).
+    h.frame().setResolution(ktvl::Resolution(static_cast<int32_t>(image.width), static_cast<int32_t>(image.height)));
     h.frame().setFrameFlags(flags);
     for (auto it = blobs.rbegin(); it != blobs.rend(); ++it)
         h.frame().addUntracked(ktml::BoundingBox<int>(it->x, it->y, it->width, it->height), "Moving", it->confidence);
