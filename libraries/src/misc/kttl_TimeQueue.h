@@ -33,18 +33,19 @@ public:
 
     // An entry older than the oldest goes in front and nothing is cleaned; otherwise it goes after
     // the last entry not later than it and the queue is cleaned against the newest time.
-    void insert(const T& value, const TimeStamp& time) {
+    // The value is taken by value and moved in, so a caller handing over a temporary copies nothing.
+    void insert(T value, const TimeStamp& time) {
         if (m_entries.empty()) {
-            m_entries.emplace_back(time, value);
+            m_entries.emplace_back(time, std::move(value));
             return;
         }
         if (time < m_entries.front().first) {
-            m_entries.emplace_front(time, value);
+            m_entries.emplace_front(time, std::move(value));
             return;
         }
         auto at = m_entries.end();
         while (at != m_entries.begin() && time < std::prev(at)->first) --at;
-        m_entries.emplace(at, time, value);
+        m_entries.emplace(at, time, std::move(value));
         clean(m_entries.back().first);
     }
 

@@ -114,9 +114,14 @@ double Object::compareHistogram(const Object& other) const {
 
 size_t Object::insert(const ktml::BoundingBox<int>& box, const ktsl::List<kttl::Integer>& mergedIds,
                       const kttl::TimeStamp& time) {
+    return insert(box, ktsl::List<kttl::Integer>(mergedIds), time);
+}
+
+size_t Object::insert(const ktml::BoundingBox<int>& box, ktsl::List<kttl::Integer>&& mergedIds,
+                      const kttl::TimeStamp& time) {
     if (m_birth.getSeconds() < 0 || m_birth.isZero()) m_birth = time;
     if (m_initialBox.width <= 0 || m_initialBox.height <= 0) m_initialBox = box;
-    m_history.insert(Node(box, mergedIds), time);
+    m_history.insert(Node(box, std::move(mergedIds)), time);
     return m_history.size();
 }
 

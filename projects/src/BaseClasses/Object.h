@@ -28,6 +28,7 @@ public:
 
         Node() = default;
         Node(const ktml::BoundingBox<int>& b, const ktsl::List<kttl::Integer>& ids) : box(b), mergedIds(ids) {}
+        Node(const ktml::BoundingBox<int>& b, ktsl::List<kttl::Integer>&& ids) : box(b), mergedIds(std::move(ids)) {}
         bool operator==(const Node& o) const;
         bool operator!=(const Node& o) const { return !(*this == o); }
     };
@@ -107,6 +108,9 @@ public:
     // with a positive width and height; nodes older than the window before the newest fall out.
     // Returns the number of nodes held.
     size_t insert(const ktml::BoundingBox<int>& box, const ktsl::List<kttl::Integer>& mergedIds,
+                  const kttl::TimeStamp& time);
+    // The same, taking over the merged ids (the tracker builds them fresh every frame).
+    size_t insert(const ktml::BoundingBox<int>& box, ktsl::List<kttl::Integer>&& mergedIds,
                   const kttl::TimeStamp& time);
     // Takes over another object's data: a newest-only object adds its newest node when that time is
     // new here, a full track replaces the history and its window; every other member and the

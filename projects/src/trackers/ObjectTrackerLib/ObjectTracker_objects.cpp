@@ -114,7 +114,11 @@ void ObjectTracker::updateObjects(ObjectMap& map, const ProcessFrame& frame) {
 
             const ktml::BoundingBox<int> box(unscale(blob->box.x, scale), unscale(blob->box.y, scale),
                                              unscale(blob->box.width, scale), unscale(blob->box.height, scale));
-            object.insert(box, merged.empty() ? kNoMerges : merged, t);
+            if (merged.empty()) {
+                object.insert(box, kNoMerges, t);
+            } else {
+                object.insert(box, std::move(merged), t);
+            }
 
             if (colour != nullptr) {
                 RegionColors& colors = m_colors[blob->id];
