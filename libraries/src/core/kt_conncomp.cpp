@@ -65,11 +65,24 @@ uint32_t build_window(const kt_kernel* kernel, kt_conncomp* state) {
     return count;
 }
 
+// Background bytes tested per step of the wide skip: four 64-bit words, so a background row streams
+// at close to memory speed.
+const uint32_t kSkipBytes = 32;
+
 // Index of the next pixel at or after x whose value reaches the threshold, or width when none does.
-// Eight background bytes are skipped per step when the threshold rules out zero.
+// Zero bytes are skipped a block at a time when the threshold rules out zero.
 inline uint32_t next_foreground(const unsigned char* row, uint32_t x, uint32_t width,
                                 uint32_t threshold) {
     if (threshold != 0) {
+        while (x + kSkipBytes <= width) {
+            uint64_t w0, w1, w2, w3;  // separate words stay in registers
+            std::memcpy(&w0, row + x, 8);
+            std::memcpy(&w1, row + x + 8, 8);
+            std::memcpy(&w2, row + x + 16, 8);
+            std::memcpy(&w3, row + x + 24, 8);
+            if ((w0 | w1 | w2 | w3) != 0) break;
+            x += kSkipBytes;
+        }
         while (x + 8 <= width) {
             uint64_t word;
             std::memcpy(&word, row + x, sizeof(word));
@@ -79,6 +92,17 @@ inline uint32_t next_foreground(const unsigned char* row, uint32_t x, uint32_t w
     }
     while (x < width && row[x] < threshold) ++x;
     return x;
+}
+
+// Joins the groups of labels a and b: the same union as kt_add_edge, inlined for the raster pass,
+// whose labels are always below count.
+inline void unite(uint32_t* links, uint32_t a, uint32_t b) {
+    while (links[a] != a) a = links[a] = links[links[a]];
+    while (links[b] != b) b = links[b] = links[links[b]];
+    if (a < b)
+        links[b] = a;
+    else if (b < a)
+        links[a] = b;
 }
 
 }  // namespace
@@ -146,9 +170,21 @@ int kt_label_image(const kt_image* mask, uint32_t threshold, kt_conncomp* state,
     // The left neighbour is inside the window when the kernel cell just left of the centre is.
     const bool left_in_window =
         hw > 0 && kernel->cells[static_cast<size_t>(kw) * hh + hw - 1] == KT_KERNEL_INSIDE;
+    // In the left-neighbour path the last run of the centre row ends at the neighbour itself, whose
+    // label the pixel takes: that read can never add a label.
+    const uint32_t moved_spans =
+        left_in_window && span_count > 0 && spans[span_count - 1].row == hh &&
+                spans[span_count - 1].last == hw
+            ? span_count - 1
+            : span_count;
     uint32_t* labels = state->labels;
+    uint32_t* links = graph->edges;
     // All 0xFF bytes: KT_NO_LABEL everywhere, which also stands for the rows above the image.
     std::memset(labels, 0xFF, static_cast<size_t>(entries) * sizeof(uint32_t));
+    // Columns [dirty_first, dirty_end) of each ring row hold labels; only they need clearing when the
+    // ring row is reused, so background rows cost no label traffic at all.
+    uint32_t dirty_first[KT_KERNEL_MAX_SIDE / 2 + 1], dirty_end[KT_KERNEL_MAX_SIDE / 2 + 1];
+    for (uint32_t j = 0; j < ring_rows; ++j) dirty_first[j] = dirty_end[j] = 0;
 
     // Ring row of each window row for the current image row; hh is at most KT_KERNEL_MAX_SIDE / 2.
     uint32_t* rows[KT_KERNEL_MAX_SIDE / 2 + 1];
@@ -156,26 +192,36 @@ int kt_label_image(const kt_image* mask, uint32_t threshold, kt_conncomp* state,
         // Window row j shows image row y - hh + j, which lives in ring row (y + 1 + j) mod ring_rows.
         for (uint32_t j = 0; j < ring_rows; ++j)
             rows[j] = labels + static_cast<size_t>((y + 1 + j) % ring_rows) * stride;
+        const uint32_t ring = (y + 1 + hh) % ring_rows;
         uint32_t* own = rows[hh] + hw;
         // The ring row now taken by row y still holds row y - hh - 1, which no window reaches again.
-        std::memset(rows[hh], 0xFF, static_cast<size_t>(stride) * sizeof(uint32_t));
+        if (dirty_end[ring] > dirty_first[ring])
+            std::memset(own + dirty_first[ring], 0xFF,
+                        static_cast<size_t>(dirty_end[ring] - dirty_first[ring]) * sizeof(uint32_t));
+        dirty_first[ring] = dirty_end[ring] = 0;
 
         const unsigned char* row = mask->data + static_cast<size_t>(width) * y;
-        for (uint32_t x = next_foreground(row, 0, width, threshold); x < width;
-             x = next_foreground(row, x + 1, width, threshold)) {
+        uint32_t x = next_foreground(row, 0, width, threshold);
+        if (x < width) dirty_first[ring] = x;
+        // A label and one other label already joined to it, kept across pixels: along a run the
+        // pixel keeps its left neighbour's label and meets the same other label again and again.
+        uint32_t known_label = KT_NO_LABEL, known_joined = KT_NO_LABEL;
+        for (; x < width; x = next_foreground(row, x + 1, width, threshold)) {
             uint32_t label = KT_NO_LABEL;
             if (left_in_window && x > 0 && own[x - 1] != KT_NO_LABEL) {
                 // The left neighbour's window held only labels already joined to the neighbour's,
                 // and this window is that one moved by a column: only the last cell of each run is
                 // new. Joining those keeps the result exact at a fraction of the reads.
                 label = own[x - 1];
-                uint32_t joined = label;
-                for (uint32_t s = 0; s < span_count; ++s) {
+                uint32_t joined = label == known_label ? known_joined : label;
+                for (uint32_t s = 0; s < moved_spans; ++s) {
                     const uint32_t other = rows[spans[s].row][x + spans[s].last - 1];
                     if (other == KT_NO_LABEL || other == label || other == joined) continue;
-                    kt_add_edge(graph, label, other);
+                    unite(links, label, other);
                     joined = other;
                 }
+                known_label = label;
+                known_joined = joined;
             } else {
                 uint32_t joined = KT_NO_LABEL;
                 for (uint32_t s = 0; s < span_count; ++s) {
@@ -189,7 +235,7 @@ int kt_label_image(const kt_image* mask, uint32_t threshold, kt_conncomp* state,
                         } else {
                             // Every label in reach joins, not just the first two: a pixel can bridge
                             // more than two partial blobs.
-                            kt_add_edge(graph, label, other);
+                            unite(links, label, other);
                             joined = other;
                         }
                     }
@@ -199,10 +245,12 @@ int kt_label_image(const kt_image* mask, uint32_t threshold, kt_conncomp* state,
                 const kt_vertex box = {x, y, 0, 0, 0.0f, nullptr};
                 label = kt_add_vertex(graph, &box);
                 if (label == KT_NO_VERTEX) return 0;
+                links = graph->edges;  // growing moves the links
             } else {
                 grow_box(&graph->vertices[label], x, y);
             }
             own[x] = label;
+            dirty_end[ring] = x + 1;
         }
     }
     return 1;

@@ -100,6 +100,27 @@ TEST(ConnComp, RandomMasksMatchFloodFill) {
                 ASSERT_EQ(flood_fill(mask.get(), &labeller.kernel, 255), labeller.run(mask.get()))
                     << "kernel " << k[0] << "x" << k[1] << " type " << k[2] << " mask " << w << "x" << h;
             }
+        // Graded masks against every kind of threshold, at widths around the background skip's block
+        // sizes (8 and 32 bytes) and one-pixel-wide or one-row masks. Sparse bright pixels over a
+        // mostly-zero row exercise the skip; a threshold of 0 or 1 must still see zero bytes right.
+        for (uint32_t w : {1u, 7u, 8u, 9u, 31u, 32u, 33u, 64u, 97u})
+            for (uint32_t h : {1u, 2u, 13u})
+                for (uint32_t threshold : {0u, 1u, 128u, 255u, 256u}) {
+                    Image mask(w, h, 1);
+                    for (uint32_t i = 0; i < w * h; ++i)
+                        mask.img.data[i] = rng() % 5 == 0 ? (rng() % 2 ? 255 : uint8_t(rng())) : 0;
+                    ASSERT_EQ(flood_fill(mask.get(), &labeller.kernel, threshold), labeller.run(mask.get(), threshold))
+                        << "kernel " << k[0] << "x" << k[1] << " type " << k[2] << " mask " << w << "x" << h
+                        << " threshold " << threshold;
+                }
+    }
+    // Long runs and a blob that meets many older labels: one state labels several frames in turn,
+    // so labels left from a larger frame must not leak into the next.
+    Labeller reused(5, 5, KT_KERNEL_SQUARE);
+    for (uint32_t frame = 0; frame < 6; ++frame) {
+        Image mask(frame % 2 ? 200 : 71, 40, 1);
+        kttest::fill_random(mask.get(), rng(), true, frame % 3 == 0 ? 0.9 : 0.05);
+        ASSERT_EQ(flood_fill(mask.get(), &reused.kernel, 255), reused.run(mask.get())) << "frame " << frame;
     }
     // The same comparison fails when the blob lists differ: a 5x5 element joins what 3x3 splits.
     Image mask(9, 1, 1); set_rows(mask, {"#.#.#...#"});
