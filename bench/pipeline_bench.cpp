@@ -1,6 +1,7 @@
 // pipeline_bench: the camera application's per-frame road (NV21 conversion, then SimpleTracker::process)
 // over clip frames held in memory, per resolution: speed, stage timings, memory and allocations.
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -12,8 +13,18 @@
 #include <string>
 #include <vector>
 
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>  // client requests: no-ops when not run under callgrind
+#else
+#define CALLGRIND_START_INSTRUMENTATION
+#define CALLGRIND_STOP_INSTRUMENTATION
+#define CALLGRIND_ZERO_STATS
+#define CALLGRIND_DUMP_STATS_AT(name)
+#endif
+
 #include "Coordinator.h"
 #include "RunCycle.h"
+#include "armhf_estimate.h"
 #include "SimpleTracker.h"
 #include "bench_alloc.h"
 #include "bench_stats.h"
@@ -45,20 +56,24 @@ const uint32_t kHeldFrames = 200;
 const uint32_t kDefaultFrames = 600;  // timed frames per resolution
 const uint32_t kWarmupFrames = 150;   // 6 s of stream: the background model is compared from 5 s on
 const int64_t kFrameMs = 40;          // stream step between frames (25 frames per second)
+const uint32_t kCountedFrames = 300;  // frames counted under callgrind for the camera estimate
 
 void usage() {
     std::printf(
-        "usage: pipeline_bench [clip] [--frames N] [--soak N] [--help]\n"
+        "usage: pipeline_bench [clip] [--frames N] [--soak N] [--no-estimate] [--help]\n"
         "  clip        any file or URL FFmpeg reads, scaled to each resolution; the stand-in's synthetic\n"
         "              street scene when none is given\n"
         "  --frames N  timed frames per resolution after %u warm-up frames (default %u)\n"
         "  --soak N    also run N frames at 176x144 colour and report resident-memory growth (0: skip)\n"
+        "  --no-estimate  skip the camera estimate (640x480 gray counted under valgrind's callgrind)\n"
         "Runs the frame loop's NV21 conversion and SimpleTracker::process exactly as the application does,\n"
         "at 640x480, 1280x720 and 1920x1080 gray and 176x144 colour, on one thread. Prints per resolution\n"
         "the median and 99th-percentile ms per frame, frames per second, each stage's median, the peak\n"
         "resident memory and the heap allocations per frame, then one line per resolution:\n"
-        "  pipeline res=<w>x<h> colour=<0|1> ms=<median> p99=<ms> fps=<n> allocs_per_frame=<n> rss_mb=<n>\n",
-        kWarmupFrames, kDefaultFrames);
+        "  pipeline res=<w>x<h> colour=<0|1> ms=<median> p99=<ms> fps=<n> allocs_per_frame=<n> rss_mb=<n>\n"
+        "and last the estimate for a 1 GHz Cortex-A7 from %u frames' instructions:\n"
+        "  armhf-estimate res=640x480 insn_per_frame=<n> bytes_per_frame=<n> est_fps=<n>\n",
+        kWarmupFrames, kDefaultFrames, kCountedFrames);
 }
 
 double rss_mb() {
@@ -191,17 +206,42 @@ Run run_frames(SimpleTracker& tracker, ProcessFrame& frame, kt_image& colour, co
     return run;
 }
 
+// The counted part of the camera estimate, run under callgrind by the parent: warm-up uninstrumented,
+// then kCountedFrames of 640x480 gray through the tracker.
+int estimate_child(const std::string& clip) {
+    const Config c{640, 480, false};
+    std::vector<std::vector<uint8_t>> frames;
+    std::string error;
+    if (!load_frames(clip, c.width, c.height, kHeldFrames, frames, error)) return 1;
+    SimpleTracker tracker(nullptr, 0, false);
+    if (!tracker.setParameters(SimpleTracker::Params())) return 1;
+    ProcessFrame frame;
+    kt_image colour{};
+    run_frames(tracker, frame, colour, c, frames, 0, kWarmupFrames, 0);
+    CALLGRIND_START_INSTRUMENTATION;
+    CALLGRIND_ZERO_STATS;
+    const Run counted = run_frames(tracker, frame, colour, c, frames, kWarmupFrames, 0, kCountedFrames);
+    CALLGRIND_DUMP_STATS_AT("counted frames");
+    CALLGRIND_STOP_INSTRUMENTATION;
+    kt_free_image(&colour);
+    return counted.ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string clip;
     uint32_t timed = kDefaultFrames;
     uint64_t soak = 100000;
+    bool estimate = true;
+    if (argc >= 2 && std::strcmp(argv[1], "--estimate-child") == 0) return estimate_child(argc > 2 ? argv[2] : "");
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--help" || a == "-h") {
             usage();
             return 0;
+        } else if (a == "--no-estimate") {
+            estimate = false;
         } else if (a == "--frames" && i + 1 < argc) {
             timed = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
         } else if (a == "--soak" && i + 1 < argc) {
@@ -306,6 +346,27 @@ int main(int argc, char** argv) {
                       maxSuppressed);
         summary.push_back(line);
         kt_free_image(&colour);
+    }
+    if (estimate) {
+        uint64_t instructions = 0;
+        std::string error;
+        // The path itself: under valgrind, /proc/self/exe would name valgrind.
+        char self[4096] = {};
+        const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+        if (n <= 0) error = "cannot find this program's path";
+        if (n > 0 && bench::callgrind_instructions(self, clip, instructions, error)) {
+            const double perFrame = double(instructions) / kCountedFrames;
+            const double bytes = bench::gray_pipeline_bytes(640, 480);
+            std::printf(
+                "\ncamera estimate, 640x480 gray: %.0f instructions per frame (%.1f per pixel, x86-64 under callgrind, "
+                "%u frames), %.1f MB streamed per frame; assumed %.2f instructions per cycle at %.0f MHz and %.1f GB/s, "
+                "compute and memory time added\n",
+                perFrame, perFrame / (640.0 * 480.0), kCountedFrames, bytes / 1e6, bench::kA7InstructionsPerCycle,
+                bench::kA7Hz / 1e6, bench::kA7BytesPerSecond / 1e9);
+            summary.push_back(bench::estimate_line(640, 480, perFrame, bytes));
+        } else {
+            std::printf("\ncamera estimate skipped: %s\n", error.c_str());
+        }
     }
     std::printf("\n");
     for (const auto& line : summary) std::printf("%s\n", line.c_str());

@@ -25,8 +25,10 @@ function(kt_test name)
   cmake_parse_arguments(KT "" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
   add_executable(${name} ${KT_SOURCES})
   target_link_libraries(${name} PRIVATE ${KT_DEPS} GTest::gtest GTest::gtest_main Threads::Threads)
+  # KT_TEST_EMULATOR runs the project's own programs that a test starts (qemu-arm in a cross build).
   target_compile_definitions(${name} PRIVATE KT_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests/data"
-                                             KT_BINARY_DIR="${CMAKE_BINARY_DIR}")
+                                             KT_BINARY_DIR="${CMAKE_BINARY_DIR}"
+                                             KT_TEST_EMULATOR="${CMAKE_CROSSCOMPILING_EMULATOR}")
   add_test(NAME ${name} COMMAND ${name})
   if(NOT KT_TIMEOUT)
     set(KT_TIMEOUT 300)

@@ -33,12 +33,17 @@ public:
                 if (e.second.empty()) unsetenv(e.first.c_str());
                 else setenv(e.first.c_str(), e.second.c_str(), 1);
             }
-            std::vector<char*> argv{const_cast<char*>(program.c_str())};
+            // A cross build runs the program under its emulator, which passes signals and the exit
+            // status through.
+            static const char kEmulator[] = KT_TEST_EMULATOR;
+            std::vector<char*> argv;
+            if (kEmulator[0]) argv.push_back(const_cast<char*>(kEmulator));
+            argv.push_back(const_cast<char*>(program.c_str()));
             for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);
             // The child starts with default signal handling whatever the test harness set.
             for (int s : {SIGTERM, SIGINT, SIGUSR1}) signal(s, SIG_DFL);
-            execv(program.c_str(), argv.data());
+            execvp(argv[0], argv.data());
             _exit(127);
         }
         close(out[1]);

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "EventOrigin.h"
+#include "FrameDigest.h"
 #include "kt_tick.h"
 #include "ktil_ImageJPEG.h"
 #include "ktvl_Resolution.h"
@@ -129,7 +130,10 @@ bool ReplayRun::feed(const uint8_t* nv21, int64_t clipMs) {
                                                !mNight, mColour, kttl::TimeStamp(ms / 1000, ms % 1000),
                                                kttl::ElapsedTime(clipMs));
     ++mFrames;
-    if (!mCoordinator->track(mFrame, colour, mEventList)) return false;
+    const bool tracked = mCoordinator->track(mFrame, colour, mEventList);
+    if (mDigest != nullptr)
+        std::fprintf(mDigest, "%s%s\n", frameDigest(mFrames - 1, mFrame, mEventList).c_str(), tracked ? "" : " failed");
+    if (!tracked) return false;
     for (const Event& event : mEventList) {
         ++mEventCount;
         if (mEvents != nullptr) std::fprintf(mEvents, "%s\n", event.toXML().c_str());

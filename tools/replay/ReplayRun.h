@@ -45,6 +45,8 @@ public:
     // Where per-alarm pictures go ("" none) and the stream every event's XML form goes to (null none).
     void setSnapshotDir(const std::string& dir) { mSnapshotDir = dir; }
     void setEventStream(FILE* out) { mEvents = out; }
+    // The stream each frame's digest line goes to (null none); see FrameDigest.h.
+    void setDigestStream(FILE* out) { mDigest = out; }
     // Day frames no wider than 192 pixels are processed in colour, as by the camera by day.
     void setNight(bool night) { mNight = night; }
 
@@ -73,6 +75,7 @@ private:
     bool mRefused = false;
     std::string mSnapshotDir;
     FILE* mEvents = nullptr;
+    FILE* mDigest = nullptr;
     ProcessFrame mFrame;
     kt_image mColour{};
     kt_image mPicture{};

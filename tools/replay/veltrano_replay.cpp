@@ -31,6 +31,9 @@ const char* const kUsage =
     "  --snapshots DIR   write DIR/alarm_NNNN.jpg per alarm: its objects boxed red, inclusion zones\n"
     "                    yellow, exclusion zones blue\n"
     "  --events FILE     write every event the spies report, one XML form per line\n"
+    "  --digest FILE     write one line per frame fingerprinting its mask, blobs, objects and events\n"
+    "                    (compare two platforms or builds with cmp)\n"
+    "  --frames N        stop after N frames\n"
     "  --score           synthetic scene only: judge the alarms against the scene's movers and end\n"
     "                    with 'alarms scene=.. res=WxH recall=.. precision=.. delay_ms=..'\n"
     "  --help            this text\n"
@@ -63,8 +66,9 @@ std::string clipTime(int64_t ms) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string settingsPath, sourceText = "synthetic", snapshots, eventsPath;
+    std::string settingsPath, sourceText = "synthetic", snapshots, eventsPath, digestPath;
     double seconds = -1;
+    long long maxFrames = -1;
     int width = 0, height = 0;
     bool night = false, score = false;
     for (int i = 1; i < argc; ++i) {
@@ -87,6 +91,11 @@ int main(int argc, char** argv) {
             snapshots = argv[++i];
         } else if (arg == "--events" && hasValue) {
             eventsPath = argv[++i];
+        } else if (arg == "--digest" && hasValue) {
+            digestPath = argv[++i];
+        } else if (arg == "--frames" && hasValue) {
+            maxFrames = std::atoll(argv[++i]);
+            if (maxFrames <= 0) return fail("bad --frames (want a positive count)");
         } else if (arg == "--night") {
             night = true;
         } else if (arg == "--score") {
@@ -139,6 +148,12 @@ int main(int argc, char** argv) {
         if (events == nullptr) return fail("cannot write " + eventsPath);
         run.setEventStream(events);
     }
+    FILE* digest = nullptr;
+    if (!digestPath.empty()) {
+        digest = std::fopen(digestPath.c_str(), "w");
+        if (digest == nullptr) return fail("cannot write " + digestPath);
+        run.setDigestStream(digest);
+    }
     std::unique_ptr<AlarmScore> judge;
     if (score) judge.reset(new AlarmScore(*scene, run.cycle(), run.width(), run.height()));
 
@@ -147,6 +162,7 @@ int main(int argc, char** argv) {
     auto nextReport = start + std::chrono::seconds(1);
     int64_t clipMs = 0, lastMs = -1;
     for (uint64_t index = 0;; ++index) {
+        if (maxFrames >= 0 && index >= static_cast<unsigned long long>(maxFrames)) break;
         const csdk_standin::FrameSource::Result result = source->next(nv21.data());
         if (result == csdk_standin::FrameSource::Result::End) break;
         if (result == csdk_standin::FrameSource::Result::Error) return fail(source->lastError());
@@ -167,6 +183,7 @@ int main(int argc, char** argv) {
     }
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (events != nullptr) std::fclose(events);
+    if (digest != nullptr && std::fclose(digest) != 0) return fail("cannot write " + digestPath);
 
     std::printf("%-6s %-13s %-10s %s\n", "alarm", "clip_time", "confidence", "object_ids");
     for (const ReplayAlarm& a : run.alarms()) {

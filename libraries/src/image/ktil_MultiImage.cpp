@@ -28,7 +28,8 @@ inline unsigned char luminance(const unsigned char* p) {
     return static_cast<unsigned char>((30 * p[2] + 59 * p[1] + 11 * p[0]) / 100);
 }
 
-unsigned flatBinLength(const kt_image& image) { return 12 + image.size; }
+// Summed in 64 bits: a record near 4 GiB plus its 12-byte shape would wrap an unsigned.
+uint64_t flatBinLength(const kt_image& image) { return 12 + uint64_t(image.size); }
 
 void flatToBin(const kt_image& image, ktsl::BinWriter& w) {
     w.u32(image.width);
@@ -227,11 +228,13 @@ void MultiImage::grow() {
 }
 
 unsigned MultiImage::getBinLength() const {
-    unsigned n = 4;
+    uint64_t n = 4;
     if ((m_types & kColour) != 0) n += flatBinLength(m_colour);
     if ((m_types & kGray) != 0) n += flatBinLength(m_gray);
-    if ((m_types & kJpeg) != 0) n += 4 + static_cast<unsigned>(m_jpeg.getLength());
-    return n;
+    if ((m_types & kJpeg) != 0) n += 4 + uint64_t(m_jpeg.getLength());
+    // A wrapped length would size the caller's buffer short of what toBin() writes.
+    if (n > UINT32_MAX) KT_THROW(kClass, "getBinLength() - image too large for its binary form");
+    return static_cast<unsigned>(n);
 }
 
 unsigned MultiImage::toBin(unsigned char* out) const {

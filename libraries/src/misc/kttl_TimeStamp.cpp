@@ -24,10 +24,28 @@ const char* const kDays[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thurs
 // strftime output that does not fit is retried with larger buffers up to this size.
 constexpr size_t kMaxFormattedLength = 65536;
 
-int64_t saturate(__int128 v) {
-    if (v > std::numeric_limits<int64_t>::max()) return std::numeric_limits<int64_t>::max();
-    if (v < std::numeric_limits<int64_t>::min()) return std::numeric_limits<int64_t>::min();
-    return static_cast<int64_t>(v);
+// 64-bit arithmetic that saturates instead of wrapping; 32-bit targets have no wider integer.
+int64_t saturatingAdd(int64_t a, int64_t b) {
+    int64_t r;
+    if (__builtin_add_overflow(a, b, &r))
+        return b > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
+    return r;
+}
+
+// sec * 1000 + ms for |ms| < 1000: exact wherever the result fits, else the nearer limit.
+int64_t toMilliseconds(int64_t sec, int64_t ms) {
+    // Give both parts one sign, so an overflow of the product means the sum overflows too.
+    if (sec > 0 && ms < 0) {
+        --sec;
+        ms += 1000;
+    } else if (sec < 0 && ms > 0) {
+        ++sec;
+        ms -= 1000;
+    }
+    int64_t r;
+    if (__builtin_mul_overflow(sec, int64_t(1000), &r) || __builtin_add_overflow(r, ms, &r))
+        return sec < 0 || ms < 0 ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
+    return r;
 }
 
 // Splits seconds + milliseconds into seconds and 0..999 milliseconds (floor division).
@@ -38,7 +56,7 @@ void normalise(int64_t seconds, int64_t ms, int64_t& outSec, uint16_t& outMs) {
         rem += 1000;
         --carry;
     }
-    outSec = saturate(static_cast<__int128>(seconds) + carry);
+    outSec = saturatingAdd(seconds, carry);
     outMs = static_cast<uint16_t>(rem);
 }
 
@@ -279,7 +297,7 @@ TimeStamp::operator timeval() const {
 }
 
 ElapsedTime TimeStamp::toElapsedTime() const {
-    return ElapsedTime(saturate(static_cast<__int128>(m_sec) * 1000 + m_ms));
+    return ElapsedTime(toMilliseconds(m_sec, m_ms));
 }
 
 TimeStamp& TimeStamp::fromElapsedTime(const ElapsedTime& t) {
@@ -298,8 +316,7 @@ TimeStamp TimeStamp::operator+(const ElapsedTime& d) const {
     // Split the duration first so that the millisecond sum cannot overflow.
     const int64_t ms = d.getMilliseconds();
     TimeStamp r(*this);
-    normalise(saturate(static_cast<__int128>(m_sec) + ms / 1000), static_cast<int64_t>(m_ms) + ms % 1000, r.m_sec,
-              r.m_ms);
+    normalise(saturatingAdd(m_sec, ms / 1000), static_cast<int64_t>(m_ms) + ms % 1000, r.m_sec, r.m_ms);
     return r;
 }
 
@@ -308,7 +325,10 @@ TimeStamp TimeStamp::operator-(const ElapsedTime& d) const {
 }
 
 ElapsedTime TimeStamp::operator-(const TimeStamp& o) const {
-    return ElapsedTime(saturate((static_cast<__int128>(m_sec) - o.m_sec) * 1000 + (static_cast<int>(m_ms) - o.m_ms)));
+    int64_t seconds;
+    if (__builtin_sub_overflow(m_sec, o.m_sec, &seconds))  // the difference is beyond any duration
+        return ElapsedTime(m_sec > o.m_sec ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min());
+    return ElapsedTime(toMilliseconds(seconds, static_cast<int64_t>(m_ms) - o.m_ms));
 }
 
 ElapsedTime TimeStamp::tzOffset() {

@@ -175,13 +175,16 @@ kttl::String Frame::toXML(const char*) const { KT_THROW("Frame", "toXML() - not 
 bool Frame::fromXML(const char*) { KT_THROW("Frame", "fromXML() - not implemented"); }
 
 unsigned Frame::getBinLength() const {
-    unsigned n = m_timeStamp.getBinLength() + m_position.getBinLength() + 4 + attributesBinLength() + 1;
+    // Summed in 64 bits: a few large images can pass 4 GiB, and a wrapped length sizes the
+    // caller's buffer short of what toBin() writes.
+    uint64_t n = uint64_t(m_timeStamp.getBinLength()) + m_position.getBinLength() + 4 + attributesBinLength() + 1;
     if (m_objectsIncluded) n += m_objects.getBinLength();
-    n += m_requested.getBinLength() + 4;
+    n += uint64_t(m_requested.getBinLength()) + 4;
     for (const auto& name : m_requested) {
-        if (const ktil::MultiImage* image = findImage(name)) n += name.getBinLength() + image->getBinLength();
+        if (const ktil::MultiImage* image = findImage(name)) n += uint64_t(name.getBinLength()) + image->getBinLength();
     }
-    return n;
+    if (n > UINT32_MAX) KT_THROW("Frame", "getBinLength() - frame too large for its binary form");
+    return static_cast<unsigned>(n);
 }
 
 unsigned Frame::toBin(unsigned char* out) const {

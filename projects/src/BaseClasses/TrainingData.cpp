@@ -1,6 +1,8 @@
 // TrainingData: the labelled feature vectors of one class that classifier training reads.
 #include "TrainingData.h"
 
+#include <cstdint>
+
 #include "ktsl_BinReader.h"
 #include "ktsl_BinWriter.h"
 #include "kttl_Exception.h"
@@ -14,8 +16,11 @@ kttl::String TrainingData::toXML(const char*) const { KT_THROW(kClass, "toXML() 
 bool TrainingData::fromXML(const char*) { KT_THROW(kClass, "fromXML() - Not implemented"); }
 
 unsigned TrainingData::getBinLength() const {
-    return className.getBinLength() + features.getBinLength() + image.getBinLength() + timeStamp.getBinLength() +
-           type.getBinLength() + source.getBinLength();
+    // Summed in 64 bits: features and image each fit a 32-bit length, together they need not.
+    const uint64_t n = uint64_t(className.getBinLength()) + features.getBinLength() + image.getBinLength() +
+                       timeStamp.getBinLength() + type.getBinLength() + source.getBinLength();
+    if (n > UINT32_MAX) KT_THROW(kClass, "getBinLength() - sample too large for its binary form");
+    return static_cast<unsigned>(n);
 }
 
 unsigned TrainingData::toBin(unsigned char* out) const {

@@ -13,7 +13,7 @@ namespace {
 
 // Runs the tool; its standard output, and whether it exited 0.
 bool run(const std::string& args, std::string& out) {
-    const std::string command = std::string(KT_BINARY_DIR) + "/tools/kt_classifier " + args;
+    const std::string command = std::string(KT_TEST_EMULATOR " ") + KT_BINARY_DIR + "/tools/kt_classifier " + args;
     FILE* p = popen(command.c_str(), "r");
     if (!p) return false;
     char buf[4096];

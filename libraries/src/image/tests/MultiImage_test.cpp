@@ -121,3 +121,44 @@ TEST(MultiImage, BinaryFormRoundTripsAndRefusesBadInput) {
     const Bytes emptyForm(4, 0);
     EXPECT_TRUE(target.fromBin(emptyForm.data(), 4) == 4u && target.isEmpty());
 }
+
+// Representations whose summed binary form passes 4 GiB: the length must be refused, not wrapped
+// into a short buffer that toBin() then overruns. Only the shapes are read, so the records claim
+// their sizes without holding the bytes (and get their own small buffers back before destruction).
+TEST(MultiImage, BinaryLengthRefusesWhatA32BitCountCannotHold) {
+    using M = ktil::MultiImage;
+    struct Case {
+        uint32_t colourW, colourH, grayW, grayH;  // 0 x 0: representation absent
+        uint64_t length;                          // 0: refused
+    } cases[] = {
+        {16384, 16384, 16384, 16384, 4 + 12 + (1ull << 30) + 12 + (1ull << 28)},
+        {0, 0, 65537, 65535, 0},  // 0xFFFFFFFF bytes of gray plus its shape
+        {65535, 16383, 65535, 16383, 0},
+        {65535, 16383, 0, 0, 4 + 12 + 65535ull * 16383 * 4},
+    };
+    for (const Case& c : cases) {
+        Image colour(2, 2, 4), gray(2, 2, 1);
+        M m;
+        const unsigned types = (c.colourW ? M::kColour : 0) | (c.grayW ? M::kGray : 0);
+        m.assign(c.colourW ? colour.img : gray.img, types);
+        kt_image* flats[2] = {m.getFlat(M::kColour), m.getFlat(M::kGray)};
+        const uint32_t shapes[2][3] = {{c.colourW, c.colourH, 4}, {c.grayW, c.grayH, 1}};
+        kt_image saved[2] = {};
+        for (int i = 0; i < 2; ++i) {
+            if (!flats[i]) continue;
+            saved[i] = *flats[i];
+            ASSERT_EQ(kt_image_bytes(shapes[i][0], shapes[i][1], shapes[i][2], &flats[i]->size), 1);
+            flats[i]->width = shapes[i][0], flats[i]->height = shapes[i][1];
+        }
+        const std::string message = thrownMessage([&] {
+            EXPECT_EQ(m.getBinLength(), c.length) << c.colourW << "x" << c.colourH;
+        });
+        for (int i = 0; i < 2; ++i)
+            if (flats[i]) *flats[i] = saved[i];
+        if (c.length == 0)
+            EXPECT_NE(message.find("getBinLength() - image too large for its binary form"), std::string::npos)
+                << c.colourW << "x" << c.colourH << " " << c.grayW << "x" << c.grayH;
+        else
+            EXPECT_EQ(message, "");
+    }
+}

@@ -51,6 +51,31 @@ TEST(TimeStamp, ConstructionAndArithmeticKeepMillisecondsBelowAThousand) {
     EXPECT_EQ(TimeStamp(5, 1, true), TimeStamp(5, 1, false));  // the flag is presentation only
 }
 
+TEST(TimeStamp, ArithmeticAtTheLimitsIsExactOrSaturates) {
+    // 32-bit targets have no 128-bit integer: every row is exact where the result fits, else the limit.
+    const int64_t kMax = INT64_MAX, kMin = INT64_MIN;
+    const int64_t kLastSec = kMax / 1000;  // 9223372036854775 s 807 ms is the largest duration
+    struct Case { int64_t got, want; };
+    const Case cases[] = {
+        {TimeStamp(kLastSec, 807).toElapsedTime().getMilliseconds(), kMax},
+        {TimeStamp(kLastSec, 808).toElapsedTime().getMilliseconds(), kMax},
+        {TimeStamp(kLastSec, 806).toElapsedTime().getMilliseconds(), kMax - 1},
+        {TimeStamp(-kLastSec - 1, 192).toElapsedTime().getMilliseconds(), kMin},
+        {TimeStamp(-kLastSec - 1, 193).toElapsedTime().getMilliseconds(), kMin + 1},
+        {TimeStamp(-kLastSec - 1, 191).toElapsedTime().getMilliseconds(), kMin},
+        {TimeStamp(kMax, 999).toElapsedTime().getMilliseconds(), kMax},
+        {TimeStamp(kMin, 0).toElapsedTime().getMilliseconds(), kMin},
+        {(TimeStamp(kLastSec, 0) - TimeStamp(-1, 193)).getMilliseconds(), kMax},
+        {(TimeStamp(kLastSec, 0) - TimeStamp(0, 193)).getMilliseconds(), kMax - 1000},
+        {(TimeStamp(kMax, 0) - TimeStamp(kMin, 0)).getMilliseconds(), kMax},
+        {(TimeStamp(kMin, 0) - TimeStamp(kMax, 0)).getMilliseconds(), kMin},
+        {(TimeStamp(-1, 0) - TimeStamp(0, 1)).getMilliseconds(), -1001},
+        {(TimeStamp(kMax, 0) + ElapsedTime(kMax)).getSeconds(), kMax},
+        {(TimeStamp(kMin, 0) - ElapsedTime(kMax)).getSeconds(), kMin},
+    };
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) EXPECT_EQ(cases[i].got, cases[i].want) << "row " << i;
+}
+
 TEST(TimeStamp, FormattingCodesOfMillisecondsDayAndZone) {
     const TimeStamp t(kWinter - 10 * 86400, 7, false);  // Friday 2024-01-05
     struct Case { const char* format; const char* text; };

@@ -169,3 +169,41 @@ TEST(Frame, MetadataTexts) {
               "<CenterOfGravity x=\"2\" y=\"1\"/></Shape> " +
                   classes + "</Appearance> </Object> </Data></Frame>");
 }
+
+// Requested images whose forms each fit a 32-bit length but together pass 4 GiB: the frame's
+// length must be refused rather than wrapped short of what toBin() writes. Only shapes are read,
+// so the gray records claim 65536 x 32768 without holding the bytes (and are restored after).
+TEST(Frame, BinaryLengthRefusesImagesPastA32BitCount) {
+    const uint64_t half = uint64_t(1) << 31;  // 65536 x 32768 gray bytes
+    struct Case {
+        int images;
+        bool refused;
+    } cases[] = {{1, false}, {2, true}};
+    for (const Case& c : cases) {
+        Frame f;
+        ktil::FlatImage<1> gray;
+        ASSERT_TRUE(gray.resize(2, 2));
+        ktsl::Set<kttl::String> names;
+        for (int i = 0; i < c.images; ++i) names.insert(kttl::String::format("Image %d", i));
+        for (const auto& name : names) f.setImage(name, gray.image(), Frame::kGray);
+        f.setRequestedImages(names);
+        const unsigned small = f.getBinLength();
+        std::vector<kt_image> saved;
+        for (const auto& name : names) {
+            kt_image* flat = f.getMultiImage(name).getFlat(Frame::kGray);
+            saved.push_back(*flat);
+            flat->width = 65536, flat->height = 32768, flat->size = uint32_t(half);
+        }
+        uint64_t length = 0;
+        const std::string message = thrownMessage([&] { length = f.getBinLength(); });
+        size_t i = 0;
+        for (const auto& name : names) *f.getMultiImage(name).getFlat(Frame::kGray) = saved[i++];
+        if (c.refused) {
+            EXPECT_NE(message.find("Frame::getBinLength() - frame too large for its binary form"), std::string::npos)
+                << message;
+        } else {
+            EXPECT_EQ(message, "");
+            EXPECT_EQ(length, small + half - 4);
+        }
+    }
+}

@@ -83,10 +83,12 @@ void ObjectTaken::rebuildGrid(unsigned width, unsigned height, bool colour) {
             cell.newEdge.setBins(kEdgeBins);
         }
     kt_free_image(&m_crop);
-    if (m_box.width >= 3 && m_box.height >= 3) {
-        kt_init_image(&m_crop, unsigned(m_box.width), unsigned(m_box.height), 1);
-        m_gradient.assign(size_t(m_box.width) * m_box.height * 2, 0);
-    }
+    m_gradient.clear();
+    // Two gradient words a pixel, counted in 64 bits: a 32-bit size_t would wrap to a short vector.
+    const uint64_t gradientWords = uint64_t(m_box.width) * uint64_t(m_box.height) * 2;
+    if (m_box.width >= 3 && m_box.height >= 3 && gradientWords <= m_gradient.max_size() &&
+        kt_init_image(&m_crop, unsigned(m_box.width), unsigned(m_box.height), 1) == 1 && m_crop.data != nullptr)
+        m_gradient.assign(size_t(gradientWords), 0);
     reset();
 }
 
@@ -111,7 +113,9 @@ int ObjectTaken::process(int64_t positionMs, const kt_image& gray, const kt_imag
         m_status = "Invalid image";
         return CannotJudge;
     }
-    if (gray.width != m_imageWidth || gray.height != m_imageHeight || (colour != nullptr) != m_colour)
+    // A crop that could not be had is tried again on the next frame.
+    if (gray.width != m_imageWidth || gray.height != m_imageHeight || (colour != nullptr) != m_colour ||
+        (!m_cells.empty() && m_crop.data == nullptr))
         rebuildGrid(gray.width, gray.height, colour != nullptr);
     if (m_box.width <= 0 || m_box.height <= 0) {
         m_status = kttl::String::format("Invalid image dimensions(%ux%u) Asset (%dx%d)", gray.width, gray.height,
@@ -120,6 +124,10 @@ int ObjectTaken::process(int64_t positionMs, const kt_image& gray, const kt_imag
     }
     if (m_cells.empty()) {
         m_status = "Asset region smaller than one cell";
+        return CannotJudge;
+    }
+    if (m_crop.data == nullptr || m_gradient.size() / 2 < m_crop.size) {
+        m_status = "Unable to allocate memory for the asset region";
         return CannotJudge;
     }
     // Crop and gradient.

@@ -8,6 +8,7 @@
 #include "ObjectSpy.h"
 #include "ObjectTakenSpy.h"
 #include "SpyScene.h"
+#include "kt_alloc.h"
 #include "frame_harness.h"
 #include "manual_clock.h"
 
@@ -45,6 +46,22 @@ TEST(ObjectTaken, GridScoresAndDecisions) {
         EXPECT_EQ(model.process(0, image, nullptr, confidence), g.result) << g.region.toXML("r");
         EXPECT_EQ(model.gridColumns() * model.gridRows(), g.columns * g.rows);
         EXPECT_EQ(model.getStatus().empty(), g.result != ObjectTaken::CannotJudge);
+    }
+    kt_free_image(&image);
+
+    // The region's crop cannot be had (as a box past 2 GiB on the camera): refused, not written
+    // through a null buffer, and tried again on the next frame.
+    image = scene(true);
+    {
+        ObjectTaken model;
+        model.setRegion(square(0, 0, 200, 200));
+        float confidence = -1;
+        kt_alloc_fail_after(0);
+        EXPECT_EQ(model.process(0, image, nullptr, confidence), ObjectTaken::CannotJudge);
+        kt_alloc_fail_after(-1);
+        EXPECT_EQ(model.getStatus(), "Unable to allocate memory for the asset region");
+        EXPECT_EQ(model.process(40, image, nullptr, confidence), ObjectTaken::NoDecision);
+        EXPECT_EQ(model.getStatus(), "");
     }
     kt_free_image(&image);
 
