@@ -93,7 +93,8 @@ TEST(ProxyFloodSlow, MalformedSessionsLeaveViewerServedAndResourcesFlat) {
         kinds.push_back(binOf(ConnectionCmd::makeFrameRequest("camera://x", many)));  // over 64 KB
 
         Frame frame;
-        const int sessions = 5000;
+        // Under an emulator a fifth of the flood still passes every kind a hundred times and more.
+        const int sessions = KT_TEST_EMULATOR[0] != '\0' ? 1000 : 5000;
         for (int i = 0; i < sessions; ++i) {
             const int fd = loopback::connectRaw(port);
             ASSERT_GE(fd, 0) << "session " << i << ": " << std::strerror(errno);
