@@ -189,7 +189,7 @@ void Event::copyWithoutImages(const Frame& frame, Frame& copy) {
     copy.setFrameFlags(frame.getFrameFlags());
     copy.setScale(frame.getScale());
     copy.getAttributeMap() = frame.getAttributeMap();
-    copy.setObjects(frame.getObjects());
+    copy.getObjects().assignReusing(frame.getObjects());
 }
 
 void Event::updateData(const Event& other, bool appendFrames) {

@@ -41,6 +41,16 @@ Object& ObjectMap::put(unsigned id, const Object& object) {
     return insert(std::move(node)).position->second;
 }
 
+void ObjectMap::assignReusing(const ObjectMap& other) {
+    if (&other == this) return;
+    if (empty() && m_recycled.empty()) {
+        *this = other;
+        return;
+    }
+    recycle();
+    for (const auto& entry : other) put(static_cast<unsigned>(static_cast<int32_t>(entry.first)), entry.second);
+}
+
 bool ObjectMap::swapObjects(unsigned a, unsigned b) {
     Object* oa = findObject(a);
     Object* ob = findObject(b);

@@ -35,6 +35,9 @@ public:
     // recycled node (whose inner storage the assignment reuses), else into a new node.
     Object& put(unsigned id, const Object& object);
     size_t recycledCount() const { return m_recycled.size(); }
+    // Becomes a copy of `other`; its own nodes (and their objects' inner storage) are reused, so
+    // refreshing a kept copy of a frame's map every frame stops allocating once it has grown.
+    void assignReusing(const ObjectMap& other);
 
     // Exchanges the contents of the two objects, then gives each the id of the key it now sits
     // under. False (nothing changed) when either id is absent.

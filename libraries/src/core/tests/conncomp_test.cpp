@@ -105,10 +105,12 @@ TEST(ConnComp, RandomMasksMatchFloodFill) {
         // mostly-zero row exercise the skip; a threshold of 0 or 1 must still see zero bytes right.
         for (uint32_t w : {1u, 7u, 8u, 9u, 31u, 32u, 33u, 64u, 97u})
             for (uint32_t h : {1u, 2u, 13u})
-                for (uint32_t threshold : {0u, 1u, 128u, 255u, 256u}) {
+                for (uint32_t threshold : {0u, 1u, 128u, 255u, 256u})
+                for (bool dense : {false, true}) {
+                    // Dense masks make long runs whose ends the threshold decides, 16 bytes at a time.
                     Image mask(w, h, 1);
                     for (uint32_t i = 0; i < w * h; ++i)
-                        mask.img.data[i] = rng() % 5 == 0 ? (rng() % 2 ? 255 : uint8_t(rng())) : 0;
+                        mask.img.data[i] = (rng() % 5 == 0) != dense ? (rng() % 2 ? 255 : uint8_t(rng())) : 0;
                     ASSERT_EQ(flood_fill(mask.get(), &labeller.kernel, threshold), labeller.run(mask.get(), threshold))
                         << "kernel " << k[0] << "x" << k[1] << " type " << k[2] << " mask " << w << "x" << h
                         << " threshold " << threshold;

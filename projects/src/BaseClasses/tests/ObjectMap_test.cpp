@@ -51,4 +51,29 @@ TEST(ObjectMap, RecycledNodesCarryNoStaleObjectsAndStopAllocating) {
     }
 }
 
+TEST(ObjectMap, AssignReusingCopiesExactlyAndStopsAllocating) {
+    const Object a = tracked(1, 0, 30), b = tracked(2, 100, 5), c = tracked(3, 200, 12), d = tracked(9, 7, 2);
+    // Successive "frames": ids leave, arrive and come back; the kept copy must equal each one.
+    const std::vector<std::vector<const Object*>> frames = {{&a, &b}, {&a, &b, &c}, {&c}, {}, {&d, &a}, {&a, &b, &c}};
+    ObjectMap kept;
+    for (const auto& objects : frames) {
+        ObjectMap source;
+        for (const Object* o : objects) source.put(o->getId(), *o);
+        kept.assignReusing(source);
+        EXPECT_TRUE(kept == source) << objects.size();
+        EXPECT_EQ(kept.size(), objects.size());
+    }
+    ObjectMap source;
+    for (const Object* o : {&a, &b, &c}) source.put(o->getId(), *o);
+    kept.assignReusing(kept);  // itself: unchanged
+    EXPECT_TRUE(kept == source);
+    const auto before = alloc_counter::now();
+    kept.assignReusing(source);
+    const long allocations = (alloc_counter::now() - before).all;
+    EXPECT_TRUE(kept == source);
+    if (KT_ALLOC_COUNTING) {
+        EXPECT_EQ(allocations, 0);
+    }
+}
+
 }  // namespace

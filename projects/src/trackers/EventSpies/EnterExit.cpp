@@ -33,6 +33,7 @@ void EnterExit::reset() {
     m_previous.clear();
     m_kept.clear();
     m_frameCopy.reset();
+    m_spareCopy.reset();
 }
 
 bool EnterExit::inAnyZone(const spygeo::Box& box) const {
@@ -62,8 +63,14 @@ void EnterExit::internalSpy(ProcessFrame& frame) {
             ktml::BoundingBox<int> box;
             if (kv.second.newest(box) && !inAnyZone(kv.second.getInitialBox()) && inAnyZone(box)) {
                 if (m_frameCopy.isNull() || !(*m_frameCopy == frame)) {
-                    m_frameCopy = kttl::SmartPtr<Frame>(new Frame);
-                    Event::copyWithoutImages(frame, *m_frameCopy);
+                    // Entrants of the previous frame still point at m_frameCopy (the entries
+                    // below may report with it), so only the copy before it can be reused.
+                    kttl::SmartPtr<Frame> next = (!m_spareCopy.isNull() && m_spareCopy.getRefCount() == 1)
+                                                     ? m_spareCopy
+                                                     : kttl::SmartPtr<Frame>(new Frame);
+                    m_spareCopy = m_frameCopy;
+                    Event::copyWithoutImages(frame, *next);
+                    m_frameCopy = next;
                 }
                 m_kept[id] = m_frameCopy;
             } else {

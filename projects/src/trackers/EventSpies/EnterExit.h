@@ -58,4 +58,7 @@ private:
     std::map<unsigned, ObjectSnapshot> m_previous;
     std::map<unsigned, kttl::SmartPtr<Frame>> m_kept;
     kttl::SmartPtr<Frame> m_frameCopy;
+    // The copy before m_frameCopy: overwritten in place by the next copy once nothing else holds
+    // it, so a steady stream of entrants reuses two copies' storage instead of allocating a frame.
+    kttl::SmartPtr<Frame> m_spareCopy;
 };

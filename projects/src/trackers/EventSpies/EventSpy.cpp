@@ -60,6 +60,7 @@ EventSpy::EventSpy(const EventSpy& other)
       m_maxAge(other.m_maxAge),
       m_priority(other.m_priority),
       m_mergeEvents(other.m_mergeEvents),
+      m_eventFrames(other.m_eventFrames),
       m_alarmType(other.m_alarmType),
       m_listener(other.m_listener),
       m_logger(other.m_logger) {}
@@ -143,7 +144,7 @@ uint32_t EventSpy::addEventLocked(EventCache& cache, Event& event, const Frame* 
         cached = &cache.insert(event, existed);
         if (!fresh) holdUID(event.getUID());
     }
-    if (frame && cached->getType() != "count") {
+    if (frame && m_eventFrames && cached->getType() != "count") {
         StatusMap status;
         getStatus(status);
         for (const auto& kv : status) cached->setAttribute(m_name + ":" + kv.first, kv.second);

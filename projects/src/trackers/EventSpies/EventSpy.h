@@ -129,6 +129,11 @@ public:
     const kttl::String& getAlarmType() const { return m_alarmType; }
     void setAlarmType(const kttl::String& type) { m_alarmType = type; }
     Listener* getListener() const { return m_listener; }
+    // Whether events carry the frame they were raised on and the spy's status then (the default).
+    // A spy whose events only feed its listener turns it off: copying the frame, every object with
+    // its history, costs far more than the event itself.
+    bool getEventFrames() const { return m_eventFrames; }
+    void setEventFrames(bool on) { m_eventFrames = on; }
     kttl::Logger* getLogger() const { return m_logger; }
 
 protected:
@@ -164,6 +169,7 @@ private:
     kttl::ElapsedTime m_maxAge;
     unsigned short m_priority = 0;
     bool m_mergeEvents = false;
+    bool m_eventFrames = true;
     kttl::String m_alarmType;
     ktst::Vault<EventCache> m_cache;
     Listener* m_listener = nullptr;

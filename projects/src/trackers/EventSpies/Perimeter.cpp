@@ -11,7 +11,7 @@ Perimeter::Perimeter(const char* name, const char* desc, double intrusion) : Fra
 }
 
 Perimeter::Perimeter(const Perimeter& other)
-    : FrameEventSpy(other), m_regions(other.m_regions), m_mask(other.m_mask), m_intrusion(other.m_intrusion) {}
+    : FrameEventSpy(other), m_regions(other.m_regions), m_mask(other.m_mask), m_runs(other.m_runs), m_intrusion(other.m_intrusion) {}
 
 Perimeter::~Perimeter() = default;
 
@@ -23,6 +23,7 @@ void Perimeter::reset() {
 void Perimeter::onFrameResize(unsigned width, unsigned height) {
     FrameEventSpy::onFrameResize(width, height);
     spygeo::buildMask(m_mask, m_regions, width, height);
+    m_runs.build(m_mask);
 }
 
 bool Perimeter::setRegions(const std::list<spygeo::Region>& regions) {
@@ -34,6 +35,7 @@ bool Perimeter::setRegions(const std::list<spygeo::Region>& regions) {
         }
     m_regions.assign(regions.begin(), regions.end());
     spygeo::buildMask(m_mask, m_regions, getFrameWidth(), getFrameHeight());
+    m_runs.build(m_mask);
     return true;
 }
 
@@ -48,8 +50,8 @@ bool Perimeter::setIntrusion(double share) {
 
 bool Perimeter::checkObject(const ObjectSnapshot& o) const {
     if (!o.hasNewest) return false;
-    const double newestShare = o.newest.width > 0 && o.newest.height > 0 ? m_mask.getOverlap(o.newest, 1) : 0.0;
-    const double initialShare = o.initial.width > 0 && o.initial.height > 0 ? m_mask.getOverlap(o.initial, 1) : 0.0;
+    const double newestShare = o.newest.width > 0 && o.newest.height > 0 ? m_runs.share(o.newest) : 0.0;
+    const double initialShare = o.initial.width > 0 && o.initial.height > 0 ? m_runs.share(o.initial) : 0.0;
     return newestShare >= m_intrusion && initialShare == 0.0 && o.passesCommon(*this);
 }
 

@@ -6,6 +6,7 @@
 
 #include "FrameEventSpy.h"
 #include "ObjectSnapshot.h"
+#include "RegionRuns.h"
 #include "SpyGeometry.h"
 
 // The covered share of a box is its pixels set in the region mask over all its pixels (pixels outside
@@ -51,6 +52,7 @@ protected:
 private:
     spygeo::RegionList m_regions;
     spygeo::RegionMask m_mask;
+    spygeo::RegionRuns m_runs;  // the mask as row runs: box shares in a few steps per row
     double m_intrusion = 0;
     std::map<unsigned, ObjectSnapshot> m_previous;
 };

@@ -51,7 +51,11 @@ Speed::Speed(const Speed& other)
 Speed::~Speed() = default;
 
 void Speed::wire() {
-    for (int i = 0; i < 2; ++i) m_lines[i].setListener(&m_listeners[i]);
+    for (int i = 0; i < 2; ++i) {
+        m_lines[i].setListener(&m_listeners[i]);
+        // Only the crossing times are read from the inner events.
+        m_lines[i].setEventFrames(false);
+    }
 }
 
 void Speed::LineListener::onSpyEvent(Event& event) {

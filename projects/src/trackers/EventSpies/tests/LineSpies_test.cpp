@@ -168,6 +168,17 @@ TEST(Speed, TimesObjectsBetweenTwoLines) {
         if (r.text) {
             expected[11] = expected[12] = 1;
             EXPECT_EQ(events[11].front().getDescription(), r.text);
+            // The speed event carries its frame; the inner crossings, read only for their times, do not.
+            EXPECT_EQ(events[11].front().getFrames().size(), 1u);
+            LineCrossingSpy bare("l", "");
+            bare.setLineSegment(Seg(0.25f, 0.f, 0.25f, 1.f));
+            bare.setMinAge(kttl::ElapsedTime(0));
+            bare.setEventFrames(false);
+            const auto crossings = runPath(bare, path);
+            ASSERT_FALSE(crossings[2].empty());
+            EXPECT_TRUE(crossings[2].front().getFrames().empty());
+            Speed copy(spy);
+            EXPECT_FALSE(copy.firstLine().getEventFrames() || copy.secondLine().getEventFrames());
         }
         EXPECT_EQ(eventCounts(events), expected) << r.limit;
     }
