@@ -289,7 +289,7 @@ int main(int argc, char** argv) {
             }
             if (i == 1000) startKb = residentKb();
         }
-        std::printf("soak: 100000 frames at 176x144, 9 spies: resident growth %ld kB after warm-up\n",
+        std::printf("soak: 100000 frames at 176x144, %zu spies: resident growth %ld kB after warm-up\n", spies.size(),
                     residentKb() - startKb);
     }
     for (const auto& line : g_summary) std::printf("%s\n", line.c_str());
