@@ -2,6 +2,7 @@
 // its centre (segment mode) or with its whole box (whole-line mode).
 #include "LineCrossingSpy.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "SpyGeometry.h"
@@ -27,6 +28,9 @@ void referencePoints(const ktml::BoundingBox<int>& b, PointD (&p)[5]) {
 bool onSegment(const ktml::LineSegment2D<float>& s, const PointD& p) {
     const PointD a(s.first.x, s.first.y), b(s.second.x, s.second.y);
     if (p == a || p == b) return true;
+    // Outside the segment's box no point lies on it: skips the two square roots for nearly every point.
+    if (p.x < std::min(a.x, b.x) || p.x > std::max(a.x, b.x) || p.y < std::min(a.y, b.y) || p.y > std::max(a.y, b.y))
+        return false;
     if (std::hypot(p.x - a.x, p.y - a.y) + std::hypot(p.x - b.x, p.y - b.y) == s.length()) return true;
     return ktml::LineSegment2D<double>(a, b).contains(p);
 }
