@@ -34,6 +34,11 @@ void EventCache::getEvents(std::list<Event>& events, bool clear) {
     if (clear) m_events.clear();
 }
 
+void EventCache::markReviewed() {
+    for (auto& kv : m_events)
+        if (kv.second.getStatus() == Event::New) kv.second.setReviewed(true);
+}
+
 void EventCache::getEvents(std::map<unsigned, Event>& events, bool clear) {
     for (auto& kv : m_events) {
         if (kv.second.getStatus() != Event::New) continue;

@@ -37,6 +37,8 @@ public:
     void getEvents(std::list<Event>& events, bool clear);
     // The same into a uid-keyed map, assigning over entries already there.
     void getEvents(std::map<unsigned, Event>& events, bool clear);
+    // Marks every New event Reviewed, as getEvents does, without copying any out.
+    void markReviewed();
     // Unknown uids are stored; known ones take the event's data and frames and become New.
     void update(const std::list<Event>& events);
 

@@ -167,4 +167,16 @@ TEST(EventCache, AgesHandOverAndUpdate) {
     cache.getEvents(byUid, true);
     ASSERT_EQ(byUid.size(), 2u);
     EXPECT_TRUE(byUid.at(2).getType() == "count" && byUid.at(2).getFrames().size() == 1u && cache.empty());
+
+    // Marking reviewed without taking: nothing goes out afterwards, and the events then age out
+    // after the reviewed age instead of the maximum age.
+    cache.update({changed, added});
+    cache.markReviewed();
+    std::list<Event> none;
+    cache.getEvents(none, false);
+    EXPECT_TRUE(none.empty() && cache.size() == 2u);
+    EXPECT_TRUE(cache.getEvent(2)->getFrames().empty());
+    const TimeStamp updated = cache.getEvent(2)->getUpdated();
+    cache.clean(updated + ElapsedTime(15001));
+    EXPECT_TRUE(cache.empty());
 }

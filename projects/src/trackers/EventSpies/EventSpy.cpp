@@ -173,6 +173,13 @@ uint32_t EventSpy::addEventFrame(uint32_t uid, const Frame& frame, float confide
     return uid;
 }
 
+bool EventSpy::markEventsReviewed() {
+    CacheLock cache = lockCache();
+    if (!cache) return false;
+    cache->markReviewed();
+    return true;
+}
+
 bool EventSpy::getEvents(std::list<Event>& events) {
     CacheLock cache = lockCache();
     if (!cache) return false;

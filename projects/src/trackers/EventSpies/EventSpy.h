@@ -133,6 +133,9 @@ public:
     // A spy whose events only feed its listener turns it off: copying the frame, every object with
     // its history, costs far more than the event itself.
     bool getEventFrames() const { return m_eventFrames; }
+    // Marks the cached New events reviewed without copying them out (for events nobody reads, so
+    // they age out after the reviewed age). False when the cache lock could not be had.
+    bool markEventsReviewed();
     void setEventFrames(bool on) { m_eventFrames = on; }
     kttl::Logger* getLogger() const { return m_logger; }
 

@@ -2,8 +2,10 @@
 // description, when it covers the distance faster than the speed limit.
 #include "Speed.h"
 
+#include <cctype>
+#include <climits>
 #include <cmath>
-#include <set>
+#include <cstdint>
 
 #include "ktml_CoordCast.h"
 
@@ -24,6 +26,39 @@ bool readSegment(const ktxml::DomIterator& it, ktml::LineSegment2D<float>& out) 
 kttl::String segmentXML(const char* tag, const ktml::LineSegment2D<float>& s) {
     return kttl::String::format("<%s>", tag) + s.first.toXML("first") + s.second.toXML("second") +
            kttl::String::format("</%s>", tag);
+}
+
+// Calls f(id) for each object id the event lists under the default origin, read in place: the inner
+// lines call back for every crossed object on every frame, and Event::getObjectIDs would allocate a
+// set and a token list each time. Tokens are read as getObjectIDs reads them (a decimal int with
+// optional blanks around it); others, and 0, are skipped. A repeated id is visited again.
+template <typename F>
+void forEachObjectId(const Event& event, F f) {
+    static const kttl::String origin = EventSpy::defaultOrigin();
+    const auto it = event.getObjects().find(origin);
+    if (it == event.getObjects().end()) return;
+    const char* p = it->second.c_str();
+    const char* const end = p + it->second.size();
+    while (p < end) {
+        const char* stop = p;
+        while (stop < end && *stop != ',') ++stop;
+        const char* a = p;
+        const char* b = stop;
+        while (a < b && std::isspace(static_cast<unsigned char>(*a))) ++a;
+        while (b > a && std::isspace(static_cast<unsigned char>(b[-1]))) --b;
+        const bool negative = a < b && *a == '-';
+        if (a < b && (*a == '-' || *a == '+')) ++a;
+        int64_t value = 0;
+        bool ok = a < b;
+        for (const char* c = a; ok && c < b; ++c) {
+            ok = *c >= '0' && *c <= '9';
+            value = value * 10 + (*c - '0');
+            ok = ok && value <= int64_t(INT32_MAX) + 1;
+        }
+        if (negative) value = -value;
+        if (ok && value >= INT32_MIN && value <= INT32_MAX && value != 0) f(static_cast<int>(value));
+        p = stop + 1;
+    }
 }
 
 }  // namespace
@@ -59,13 +94,11 @@ void Speed::wire() {
 }
 
 void Speed::LineListener::onSpyEvent(Event& event) {
-    std::set<int> ids;
-    if (!event.getObjectIDs(EventSpy::defaultOrigin(), ids)) return;
     const int64_t at = event.getStart().second.getMilliseconds();
-    for (int id : ids) {
+    forEachObjectId(event, [&](int id) {
         Crossings& c = m_owner->m_crossings[static_cast<unsigned>(id)];
         (m_line == 0 ? c.first : c.second) = at;
-    }
+    });
 }
 
 void Speed::reset() {
@@ -114,10 +147,9 @@ kttl::String Speed::speedText(int64_t dtMs) const {
 void Speed::internalSpy(ProcessFrame& frame) {
     for (LineCrossingSpy& line : m_lines) {
         line.spy(frame);
-        // Nobody else reads the inner events: taking them marks them reviewed, so they age out in
+        // Nobody else reads the inner events: marked reviewed, they age out in
         // 15 s instead of piling up for max-age.
-        line.getEvents(m_drained);
-        m_drained.clear();
+        line.markEventsReviewed();
     }
     const ObjectMap& objects = frame.getObjects();
     for (auto it = m_crossings.begin(); it != m_crossings.end();) {

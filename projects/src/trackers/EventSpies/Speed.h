@@ -87,5 +87,4 @@ private:
     LineCrossingSpy m_lines[2];
     LineListener m_listeners[2];
     std::map<unsigned, Crossings> m_crossings;
-    std::list<Event> m_drained;
 };
