@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "FrameEventSpy.h"
+#include "RegionRuns.h"
 #include "SpyGeometry.h"
 
 // A pixel is occupied when "Processed Image" or "Stationary Object Processed" (whichever is set)
@@ -58,6 +59,7 @@ private:
     kttl::ElapsedTime m_wait;
     spygeo::RegionList m_regions;
     spygeo::RegionMask m_mask;
+    spygeo::RegionRuns m_runs;  // the mask as row runs: only region pixels are read
     size_t m_regionPixels = 0;
     int64_t m_denseSince = -1;
     int64_t m_lastDense = -1;

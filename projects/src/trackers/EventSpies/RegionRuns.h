@@ -21,6 +21,13 @@ public:
 
     size_t runCount() const { return m_runs.size() / 2; }
 
+    // Calls f(row, first column, end column) for every run, row by row, left to right.
+    template <typename F>
+    void forEachRun(F f) const {
+        for (uint32_t r = 0; r < m_rows; ++r)
+            for (uint32_t k = m_rowStart[r]; k < m_rowStart[r + 1]; ++k) f(r, m_runs[2 * k], m_runs[2 * k + 1]);
+    }
+
 private:
     uint32_t m_columns = 0, m_rows = 0;
     std::vector<uint32_t> m_rowStart;  // rows + 1 offsets into m_runs, in runs

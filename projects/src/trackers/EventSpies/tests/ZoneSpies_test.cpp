@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "CrowdDensity.h"
 #include "EnterExit.h"
@@ -138,4 +139,44 @@ TEST(CrowdDensity, EpisodesOpenAfterTheWaitAndCloseAfterIt) {
     EXPECT_EQ(outside.getLastDensity(), -1.0);
     kt_free_image(&dense);
     kt_free_image(&sparse);
+}
+
+TEST(CrowdDensity, DensityCountsExactlyTheRegionsOccupiedPixels) {
+    // Random planes with values around the occupancy limit, random regions, either plane or both:
+    // the spy's density must equal a count over the region mask cell by cell.
+    std::mt19937 rng(5);
+    for (int trial = 0; trial < 24; ++trial) {
+        const unsigned w = 1 + rng() % 300, h = 1 + rng() % 40;
+        kt_image processed = makeImage(w, h, 1, 0), stationary = makeImage(w, h, 1, 0);
+        for (size_t i = 0; i < processed.size; ++i) {
+            processed.data[i] = static_cast<unsigned char>(195 + rng() % 12);
+            stationary.data[i] = static_cast<unsigned char>(rng() % 4 == 0 ? 255 : rng() % 201);
+        }
+        Poly region;
+        for (int v = 0; v < 6; ++v) region.addVertex(float(rng() % (w + 10)) - 5.f, float(rng() % (h + 10)) - 5.f);
+        const int planes = trial % 3;  // processed, stationary, both
+        CrowdDensity spy("crowd", "", 1.0f, kttl::ElapsedTime(0));
+        if (!spy.setRegions({region})) continue;
+        ProcessFrame frame;
+        loadFrame(frame, 1000, {}, int(w), int(h));
+        if (planes != 1) frame.setImage("Processed Image", processed, Frame::kGray);
+        if (planes != 0) frame.setImage("Stationary Object Processed", stationary, Frame::kGray);
+        spy.spy(frame);
+        spygeo::RegionMask mask;
+        spygeo::buildMask(mask, {region}, w, h);
+        size_t inside = 0, occupied = 0;
+        for (unsigned y = 0; y < h; ++y)
+            for (unsigned x = 0; x < w; ++x) {
+                if (mask.cells()(x, y) != 1) continue;
+                ++inside;
+                const size_t i = size_t(y) * w + x;
+                occupied += (planes != 1 && processed.data[i] > 200) || (planes != 0 && stationary.data[i] > 200);
+            }
+        if (inside == 0)
+            EXPECT_EQ(spy.getLastDensity(), -1.0) << trial;
+        else
+            EXPECT_EQ(spy.getLastDensity(), double(occupied) / double(inside)) << trial << " " << w << "x" << h;
+        kt_free_image(&processed);
+        kt_free_image(&stationary);
+    }
 }
