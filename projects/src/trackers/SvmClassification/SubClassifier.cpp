@@ -19,6 +19,9 @@ SubClassifier::SubClassifier(const kttl::String& name) : m_name(name) {}
 void SubClassifier::setModel(const SvmModel& model) {
     m_model = model;
     m_nodes.assign(m_model.getRanges().size() + 1, svm_node{-1, 0.0});
+    std::vector<int> ids;
+    for (const FeatureRange& r : m_model.getRanges()) ids.push_back(r.id);
+    if (!m_model.get() || !m_dense.build(*m_model.get(), ids)) m_dense.clear();
     for (const FeatureRange& r : m_model.getRanges())
         if (r.max <= r.min) std::printf("Feature %d max: %d    min:%d\n", r.id, r.max, r.min);
     m_label = -1.0;
@@ -27,6 +30,7 @@ void SubClassifier::setModel(const SvmModel& model) {
 
 void SubClassifier::clearModel() {
     m_model.deInitModel();
+    m_dense.clear();
     m_nodes.clear();
     m_label = -1.0;
     m_prob[0] = m_prob[1] = 0.0;
@@ -53,6 +57,11 @@ void SubClassifier::setResults(const ObjectFeatures& features) {
         return;
     }
     scaleFeatures(features);
+    if (m_dense.ready()) {
+        double decision = 0.0;
+        m_label = m_dense.predict(m_nodes.data(), decision, m_prob);
+        return;
+    }
     // Loading guarantees a two-class probability model, so both estimates are always written.
     m_label = svm_predict_probability(model, m_nodes.data(), m_prob);
 }
@@ -79,7 +88,7 @@ bool SubClassifier::trainClass(const svm_parameter& params, const std::vector<Fe
     const svm_problem& problem = m_problem.problem();
     if (const char* error = svm_check_parameter(&problem, &params)) {
         std::fprintf(stderr, "Error: %s\n", error);
-        m_model.deInitModel();
+        clearModel();
         return false;
     }
     svm_model* trained = svm_train(&problem, &params);

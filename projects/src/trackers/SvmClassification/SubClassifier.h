@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "DenseSvm.h"
 #include "ObjectFeatures.h"
 #include "SvmModel.h"
 #include "SvmProblem.h"
@@ -21,8 +22,12 @@ class SubClassifier {
     void clearModel();
 
     // Predicts on the features: label and the two probabilities; without a model label -1 and 0, 0.
+    // Results are bit-identical to svm_predict_probability; a model the dense copy can reproduce
+    // (every model this program trains, and loaded ones whose indices ascend) allocates nothing here.
     void setResults(const ObjectFeatures& features);
     double getLabel() const { return m_label; }
+    // True when predictions run on the dense copy rather than through libsvm.
+    bool predictsDensely() const { return m_dense.ready(); }
     // Probability of this class / of the rest from the last result; 0 without a two-class model.
     double getPositiveConfidence() const;
     double getNegativeConfidence() const;
@@ -45,6 +50,7 @@ class SubClassifier {
 
     kttl::String m_name;
     SvmModel m_model;
+    DenseSvm m_dense;  // rebuilt whenever m_model changes
     std::vector<svm_node> m_nodes;
     double m_label = -1.0;
     double m_prob[2] = {0.0, 0.0};
