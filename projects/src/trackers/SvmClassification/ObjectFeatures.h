@@ -69,6 +69,16 @@ class ObjectFeatures : public ktsl::Serializable {
   private:
     // generateFeatures over the w x h region at `gray` / `mask` of images `stride` pixels wide.
     void histogram(const unsigned char* gray, const unsigned char* mask, uint32_t stride, uint32_t w, uint32_t h);
+    // The orientation vote of a strong gradient: its 10-degree bin (0..9) and the share (0..10) the
+    // next bin takes.
+    static void vote(int32_t gx, int32_t gy, int& bin, int& share);
+    // vote() of every gradient with both components below kAngleTableSide, one byte each
+    // (bin * kVoteCodes + share, or kWeakCode for a weak gradient), built on first use: 256 kB,
+    // shared by every object.
+    static const uint8_t* angleTable();
+    static constexpr int32_t kAngleTableSide = 512;
+    static constexpr int kVoteCodes = 11;
+    static constexpr int kWeakCode = 10 * kVoteCodes;
 
     int32_t m_values[kNumFeatures + 1];  // index = id; slot 0 unused
 };

@@ -1,7 +1,9 @@
 // Object features: the 260-byte layout, the orientation histogram and which boxes are scored.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "ObjectFeatures.h"
@@ -63,6 +65,48 @@ TEST(ObjectFeatures, OrientationHistogramVotes) {
         ObjectFeatures f;
         EXPECT_EQ(f.generateFeatures(gray, mask), 1);
         for (const auto& e : c.expected) EXPECT_EQ(f.getFeature(e.first), e.second) << c.name << " id " << e.first;
+        kt_free_image(&gray);
+        kt_free_image(&mask);
+    }
+}
+
+TEST(ObjectFeatures, HistogramMatchesTheArctangentAtEveryGradient) {
+    // Random patches reach every gradient up to 1020 per axis, past the vote table's side: each
+    // vote must be the arctangent's, computed here pixel by pixel.
+    std::mt19937 rng(9);
+    for (int trial = 0; trial < 6; ++trial) {
+        const uint32_t w = 3 + rng() % 90, h = 3 + rng() % 60;
+        kt_image gray = makeImage(w, h, 1, 0), mask = makeImage(w, h, 1, 0);
+        const int spread = trial % 2 ? 256 : 90;  // full range, or mostly small gradients
+        for (size_t i = 0; i < gray.size; ++i) {
+            gray.data[i] = static_cast<unsigned char>(rng() % spread);
+            mask.data[i] = rng() % 8 ? 255 : 0;
+        }
+        int32_t expected[62] = {};
+        for (uint32_t y = 0; y < h; ++y)
+            for (uint32_t x = 0; x < w; ++x) {
+                if (!mask.data[y * w + x]) continue;
+                if (y == 0 || x == 0 || y + 1 == h || x + 1 == w) {
+                    ++expected[10];
+                    continue;
+                }
+                auto g = [&](int dx, int dy) { return int(gray.data[(y + dy) * w + x + dx]); };
+                const int gx = std::abs((g(1, -1) + 2 * g(1, 0) + g(1, 1)) - (g(-1, -1) + 2 * g(-1, 0) + g(-1, 1)));
+                const int gy = std::abs((g(-1, -1) + 2 * g(0, -1) + g(1, -1)) - (g(-1, 1) + 2 * g(0, 1) + g(1, 1)));
+                if (gx + gy < ObjectFeatures::kWeakGradient) {
+                    ++expected[10];
+                    continue;
+                }
+                const double t = ObjectFeatures::fastAtan(gx, gy) * 57.29578;
+                const int b = static_cast<int>(t + 5.0) / 10;
+                const double a = t - (10 * b - 5);
+                const int r = static_cast<int>(a < 0 ? a - 0.5 : a + 0.5);
+                expected[11 + b] += 10 - r;
+                expected[12 + b] += r;
+            }
+        ObjectFeatures f;
+        ASSERT_EQ(f.generateFeatures(gray, mask), 1);
+        for (int id = 10; id <= 21; ++id) EXPECT_EQ(f.getFeature(id), expected[id]) << "trial " << trial << " id " << id;
         kt_free_image(&gray);
         kt_free_image(&mask);
     }
