@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 extern "C" {
@@ -23,8 +24,12 @@ inline void paintRamp(int index, uint8_t* y, int ys, uint8_t* u, uint8_t* v, int
         }
 }
 
-// Writes `frames` ramp pictures of width x height at 25 frames/s to `path`. False on any failure.
-inline bool writeRampClip(const std::string& path, int width, int height, int frames) {
+// paint(index, y, y stride, u, v, chroma stride) fills picture `index` (yuv420p); false stops with failure.
+typedef std::function<bool(int, uint8_t*, int, uint8_t*, uint8_t*, int)> Painter;
+
+// Writes `frames` pictures of width x height at 25 frames/s to `path`, each filled by `paint`. False
+// on any failure.
+inline bool writeClip(const std::string& path, int width, int height, int frames, const Painter& paint) {
     const int fps = 25;
     AVFormatContext* out = nullptr;
     if (avformat_alloc_output_context2(&out, nullptr, "matroska", path.c_str()) < 0 || out == nullptr) return false;
@@ -61,8 +66,8 @@ inline bool writeRampClip(const std::string& path, int width, int height, int fr
     for (int i = 0; ok && i < frames; ++i) {
         ok = av_frame_make_writable(frame) >= 0;
         if (!ok) break;
-        paintRamp(i, frame->data[0], frame->linesize[0], frame->data[1], frame->data[2], frame->linesize[1], width,
-                  height);
+        ok = paint(i, frame->data[0], frame->linesize[0], frame->data[1], frame->data[2], frame->linesize[1]);
+        if (!ok) break;
         frame->pts = i;
         ok = avcodec_send_frame(enc, frame) >= 0;
         drain();
@@ -78,6 +83,14 @@ inline bool writeRampClip(const std::string& path, int width, int height, int fr
     avcodec_free_context(&enc);
     avformat_free_context(out);
     return ok;
+}
+
+// Writes `frames` ramp pictures of width x height at 25 frames/s to `path`. False on any failure.
+inline bool writeRampClip(const std::string& path, int width, int height, int frames) {
+    return writeClip(path, width, height, frames, [&](int i, uint8_t* y, int ys, uint8_t* u, uint8_t* v, int cs) {
+        paintRamp(i, y, ys, u, v, cs, width, height);
+        return true;
+    });
 }
 
 }  // namespace testclip

@@ -1,15 +1,21 @@
-// ClassifierRuns: labelled samples from the synthetic scene, model training and scoring on held-out runs.
+// ClassifierRuns: labelled samples from the synthetic scene (or a clip with its truth), model training
+// and scoring on held-out runs.
 #include "ClassifierRuns.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <functional>
+#include <memory>
 
 #include "Coordinator.h"
 #include "ObjectFeatures.h"
 #include "SimpleTracker.h"
 #include "SvmClassification.h"
+#include "csdk_media.h"
 #include "csdk_synthetic.h"
 #include "csdk_truth.h"
 
@@ -43,10 +49,25 @@ using Visit = std::function<void(ProcessFrame&, Object&, const SyntheticScene::M
                                  const SyntheticScene::MoverBox*)>;
 bool runScene(const SceneRun& run, const SimpleTracker::Params& params, const Visit& visit,
               kttl::Logger* logger = nullptr) {
-    SyntheticScene scene(run.night, false, 0);
-    scene.setSeed(run.seed);
-    if (run.width < 16 || run.height < 16 || run.width % 2 || run.height % 2 || !scene.prepare(run.width, run.height)) {
-        std::fprintf(stderr, "kt_classifier: the scene cannot be rendered at %dx%d\n", run.width, run.height);
+    std::unique_ptr<csdk_standin::FrameSource> source;
+    SyntheticScene* scene = nullptr;
+    TruthFrames truth;
+    if (!run.clip.empty()) {
+        auto media = std::make_unique<csdk_standin::MediaSource>(run.clip);
+        std::string error;
+        if (!media->open(error) || !readTruth(run.truth, truth, error)) {
+            std::fprintf(stderr, "kt_classifier: %s\n", error.c_str());
+            return false;
+        }
+        source = std::move(media);
+    } else {
+        auto synthetic = std::make_unique<SyntheticScene>(run.night, false, 0);
+        synthetic->setSeed(run.seed);
+        scene = synthetic.get();
+        source = std::move(synthetic);
+    }
+    if (run.width < 16 || run.height < 16 || run.width % 2 || run.height % 2 || !source->prepare(run.width, run.height)) {
+        std::fprintf(stderr, "kt_classifier: the frames cannot be delivered at %dx%d\n", run.width, run.height);
         return false;
     }
     SimpleTracker tracker(logger, 0, false);
@@ -60,12 +81,20 @@ bool runScene(const SceneRun& run, const SimpleTracker::Params& params, const Vi
     kt_image colour{};
     ktsl::List<Event> events;
     std::vector<SyntheticScene::MoverBox> boxes, visible;
-    const int64_t frameMs = static_cast<int64_t>(1000.0 / SyntheticScene::kSceneFps);
-    const int64_t frames = static_cast<int64_t>(run.seconds * SyntheticScene::kSceneFps);
+    const double fps = source->nominalFps() > 0 ? source->nominalFps() : SyntheticScene::kSceneFps;
+    const int64_t frameMs = static_cast<int64_t>(1000.0 / fps);
+    const int64_t frames = static_cast<int64_t>(run.seconds * fps);
     for (int64_t i = 0; i < frames; ++i) {
-        scene.moverBoxes(static_cast<double>(i) / SyntheticScene::kSceneFps, boxes);
-        if (scene.next(nv21.data()) != csdk_standin::FrameSource::Result::Ok) break;
-        csdk_standin::visibleMovers(boxes, run.width, run.height, visible);
+        if (scene) {
+            scene->moverBoxes(static_cast<double>(i) / SyntheticScene::kSceneFps, boxes);
+            csdk_standin::visibleMovers(boxes, run.width, run.height, visible);
+        } else {
+            // The truth names only the visible movers, already clipped.
+            const auto found = truth.find(i);
+            visible = found != truth.end() ? found->second : std::vector<SyntheticScene::MoverBox>();
+            boxes = visible;
+        }
+        if (source->next(nv21.data()) != csdk_standin::FrameSource::Result::Ok) break;
         const int64_t position = i * frameMs;
         const bool useColour = Coordinator::loadFrame(frame, nv21.data(), width, height, !run.night, colour,
                                                       kttl::TimeStamp(1700000000 + position / 1000, position % 1000),
@@ -103,14 +132,76 @@ bool runScene(const SceneRun& run, const SimpleTracker::Params& params, const Vi
     return true;
 }
 
+// Reads a JSON number after `key` in [p, end); false when missing or malformed.
+bool numberAfter(const char*& p, const char* end, const char* key, double& value) {
+    const char* at = std::search(p, end, key, key + std::strlen(key));
+    if (at == end) return false;
+    at += std::strlen(key);
+    char* stop = nullptr;
+    value = std::strtod(at, &stop);
+    if (stop == at || stop > end) return false;
+    p = stop;
+    return true;
+}
+
+bool parseTruthLine(const std::string& line, int64_t& frame, std::vector<SyntheticScene::MoverBox>& movers) {
+    const char* p = line.c_str();
+    const char* const end = p + line.size();
+    double f = 0;
+    if (!numberAfter(p, end, "\"frame\":", f) || f < 0 || f > 1e15 || f != static_cast<double>(static_cast<int64_t>(f)))
+        return false;
+    frame = static_cast<int64_t>(f);
+    static const char kMovers[] = "\"movers\":[";
+    p = std::search(p, end, kMovers, kMovers + sizeof kMovers - 1);
+    if (p == end) return false;
+    p += sizeof kMovers - 1;
+    movers.clear();
+    for (;;) {
+        while (p < end && (*p == ' ' || *p == ',')) ++p;
+        if (p < end && *p == ']') return true;
+        if (p == end || *p != '{' || movers.size() >= kMaxTruthMovers) return false;
+        const char* close = std::find(p, end, '}');
+        if (close == end) return false;
+        SyntheticScene::MoverBox m{};
+        double id = 0;
+        const char* q = p;
+        if (!numberAfter(q, close, "\"id\":", id)) return false;
+        static const char kClass[] = "\"class\":\"";
+        const char* c = std::search(p, close, kClass, kClass + sizeof kClass - 1);
+        if (c == close) return false;
+        c += sizeof kClass - 1;
+        const char* cEnd = std::find(c, close, '"');
+        if (cEnd == close) return false;
+        m.id = static_cast<int>(id);
+        m.person = std::string(c, cEnd) == "person";
+        q = p;
+        double v[4];
+        if (!numberAfter(q, close, "\"box\":[", v[0])) return false;
+        for (int k = 1; k < 4; ++k) {
+            while (q < close && (*q == ' ' || *q == ',')) ++q;
+            char* stop = nullptr;
+            v[k] = std::strtod(q, &stop);
+            if (stop == q || stop > close) return false;
+            q = stop;
+        }
+        m.left = v[0];
+        m.top = v[1];
+        m.right = v[2];
+        m.bottom = v[3];
+        movers.push_back(m);
+        p = close + 1;
+    }
+}
+
 bool confirmed(const Object& o) { return o.getTrackStatus() == 1 || o.getTrackStatus() >= 3; }
 
 }  // namespace
 
 bool collect(const SceneRun& run, std::map<std::string, TrainingData>& samples) {
     std::map<uint32_t, int> seen;  // object id -> frames visited
-    const std::string source = "synthetic:seed=" + std::to_string(run.seed) + " " + std::to_string(run.width) + "x" +
-                               std::to_string(run.height) + (run.night ? " night" : " day");
+    const std::string source = (run.clip.empty() ? "synthetic:seed=" + std::to_string(run.seed) : "clip:" + run.clip) +
+                               " " + std::to_string(run.width) + "x" + std::to_string(run.height) +
+                               (run.night ? " night" : " day");
     auto visit = [&](ProcessFrame& frame, Object& o, const SyntheticScene::MoverBox* mover, bool overlaps,
                      const SyntheticScene::MoverBox* container) {
         // A fragment of a mover (a car's roof before its body is found) is that mover's class: the
@@ -133,6 +224,33 @@ bool collect(const SceneRun& run, std::map<std::string, TrainingData>& samples) 
         d.features.write(f);
     };
     return runScene(run, SimpleTracker::Params(), visit);
+}
+
+bool readTruth(const std::string& path, TruthFrames& out, std::string& error) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) {
+        error = "cannot read the truth file " + path;
+        return false;
+    }
+    if (static_cast<long>(in.tellg()) > kMaxTruthBytes) {
+        error = "truth file " + path + " is larger than " + std::to_string(kMaxTruthBytes) + " bytes";
+        return false;
+    }
+    in.seekg(0);
+    TruthFrames frames;
+    std::string line;
+    std::vector<SyntheticScene::MoverBox> movers;
+    for (long n = 1; std::getline(in, line); ++n) {
+        if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+        int64_t frame = 0;
+        if (!parseTruthLine(line, frame, movers)) {
+            error = "truth file " + path + " line " + std::to_string(n) + " does not parse";
+            return false;
+        }
+        frames[frame] = movers;
+    }
+    out.swap(frames);
+    return true;
 }
 
 bool writeSamples(const std::string& path, const std::map<std::string, TrainingData>& samples) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TrainingData.h"
+#include "csdk_synthetic.h"
 
 namespace kt_classifier {
 
@@ -20,7 +21,20 @@ struct SceneRun {
     bool night = false;
     double seconds = 60;
     double warmupSeconds = 6;  // the background model is compared with frames from 5 s on
+    // A recorded clip with its truth file instead of the scene (seed ignored); frames are scaled to
+    // width x height, in which the truth's boxes are given.
+    std::string clip, truth;
 };
+
+// The movers of each frame of a truth file, by frame index: JSON lines as the stand-in writes them
+// with CSDK_TRUTH_LOG, {"frame":N,"movers":[{"id":0,"class":"person","box":[l,t,r,b]},...]}, boxes in
+// pixels with right and bottom exclusive; "person" is a person, any other class a vehicle. Files
+// above kMaxTruthBytes, lines that do not parse and more than kMaxTruthMovers movers in a frame are
+// refused: false, with the line named in `error`.
+typedef std::map<int64_t, std::vector<csdk_standin::SyntheticScene::MoverBox>> TruthFrames;
+constexpr long kMaxTruthBytes = 256L << 20;
+constexpr size_t kMaxTruthMovers = 1000;
+bool readTruth(const std::string& path, TruthFrames& out, std::string& error);
 
 // Objects match movers whose boxes they overlap by at least this IoU.
 constexpr double kMinIoU = 0.5;

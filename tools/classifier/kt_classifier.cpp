@@ -13,8 +13,11 @@ namespace {
 int usage() {
     std::fprintf(stderr,
                  "usage: kt_classifier collect --out <samples> [--seeds A-B] [--size WxH] [--night] [--seconds S]\n"
+                 "                             [--clip <file> --truth <JSON lines>]\n"
                  "       kt_classifier train --out <model dir> <samples>...\n"
-                 "       kt_classifier eval --models <model dir> [--seeds A-B] [--size WxH] [--night] [--seconds S]\n");
+                 "       kt_classifier eval --models <model dir> [--seeds A-B] [--size WxH] [--night] [--seconds S]\n"
+                 "                          [--clip <file> --truth <JSON lines>]\n"
+                 "A clip replaces the synthetic scene; --size is the size its truth boxes are given in.\n");
     return 2;
 }
 
@@ -42,6 +45,10 @@ bool parse(int argc, char** argv, Args& a) {
             if (a.lastSeed < a.firstSeed) return false;
         } else if (arg == "--size" && hasValue) {
             if (std::sscanf(argv[++i], "%dx%d", &a.run.width, &a.run.height) != 2) return false;
+        } else if (arg == "--clip" && hasValue) {
+            a.run.clip = argv[++i];
+        } else if (arg == "--truth" && hasValue) {
+            a.run.truth = argv[++i];
         } else if (arg == "--night") {
             a.run.night = true;
         } else if (arg == "--seconds" && hasValue) {
@@ -53,13 +60,16 @@ bool parse(int argc, char** argv, Args& a) {
             return false;
         }
     }
-    return true;
+    // A clip needs its truth, and the truth a clip.
+    return a.run.clip.empty() == a.run.truth.empty();
 }
 
 int collect(const Args& a) {
     if (a.out.empty()) return usage();
     std::map<std::string, TrainingData> samples;
-    for (uint32_t seed = a.firstSeed; seed <= a.lastSeed; ++seed) {
+    // A clip is one run; the seeds number runs of the synthetic scene.
+    const uint32_t last = a.run.clip.empty() ? a.lastSeed : a.firstSeed;
+    for (uint32_t seed = a.firstSeed; seed <= last; ++seed) {
         kt_classifier::SceneRun run = a.run;
         run.seed = seed;
         if (!kt_classifier::collect(run, samples)) return 1;
@@ -68,7 +78,10 @@ int collect(const Args& a) {
         std::fprintf(stderr, "kt_classifier: cannot write %s\n", a.out.c_str());
         return 1;
     }
-    std::printf("collect seeds=%u-%u", a.firstSeed, a.lastSeed);
+    if (a.run.clip.empty())
+        std::printf("collect seeds=%u-%u", a.firstSeed, a.lastSeed);
+    else
+        std::printf("collect clip=%s", a.run.clip.c_str());
     for (const auto& entry : samples) {
         ktsl::MemIOStream s(entry.second.features);
         int n = 0;
@@ -101,7 +114,8 @@ int eval(const Args& a) {
     const std::vector<std::string> files = {a.models + "/" + kt_classifier::kHuman + ".bin",
                                             a.models + "/" + kt_classifier::kVehicle + ".bin"};
     kt_classifier::EvalResult result;
-    for (uint32_t seed = a.firstSeed; seed <= a.lastSeed; ++seed) {
+    const uint32_t last = a.run.clip.empty() ? a.lastSeed : a.firstSeed;
+    for (uint32_t seed = a.firstSeed; seed <= last; ++seed) {
         kt_classifier::SceneRun run = a.run;
         run.seed = seed;
         if (!kt_classifier::evaluate(run, files, result)) return 1;

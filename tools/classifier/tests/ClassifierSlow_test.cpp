@@ -16,6 +16,9 @@
 
 #include "../../../app/tests/process_runner.h"
 #include "../../../app/tests/temp_home.h"
+#include "../../../sdk/tests/clip_writer.h"
+#include "csdk_synthetic.h"
+#include "csdk_truth.h"
 
 namespace {
 
@@ -127,5 +130,53 @@ TEST(ClassifierSlow, TrainsOnTwoSeedsAndLabelsAHeldOutOne) {
         for (int c : confident) EXPECT_GE(c, 90);
     }
     for (const char* f : {"samples.bin", "Human.bin", "Vehicle.bin"}) std::remove((dir + "/" + f).c_str());
+    rmdir(dir.c_str());
+}
+
+// A clip of the scene with the truth log the stand-in would write for it collects the samples the
+// scene itself gives: the clip is lossless, so the pipeline sees the very same frames.
+TEST(ClassifierSlow, ClipWithItsTruthCollectsAsTheSceneDoes) {
+    const int w = 320, h = 240, frames = 20 * 25;
+    const std::string dir = ::testing::TempDir() + "kt_classifier_clip_" + std::to_string(getpid());
+    ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+    const std::string clip = dir + "/scene.mkv", truth = dir + "/truth.jsonl", broken = dir + "/broken.jsonl";
+    {
+        csdk_standin::SyntheticScene scene(false, false, 0);
+        scene.setSeed(3);
+        ASSERT_TRUE(scene.prepare(w, h));
+        std::ofstream log(truth);
+        std::vector<uint8_t> nv21(w * h * 3 / 2);
+        std::vector<csdk_standin::SyntheticScene::MoverBox> boxes, visible;
+        ASSERT_TRUE(testclip::writeClip(clip, w, h, frames, [&](int i, uint8_t* y, int ys, uint8_t* u, uint8_t* v, int cs) {
+            scene.moverBoxes(i / csdk_standin::SyntheticScene::kSceneFps, boxes);
+            csdk_standin::visibleMovers(boxes, w, h, visible);
+            log << csdk_standin::truthLine(uint64_t(i), visible) << "\n";
+            if (scene.next(nv21.data()) != csdk_standin::FrameSource::Result::Ok) return false;
+            for (int r = 0; r < h; ++r) std::copy(&nv21[size_t(r) * w], &nv21[size_t(r) * w] + w, y + r * ys);
+            const uint8_t* vu = nv21.data() + size_t(w) * h;
+            for (int r = 0; r < h / 2; ++r)
+                for (int c = 0; c < w / 2; ++c) {
+                    v[r * cs + c] = vu[size_t(r) * w + 2 * c];
+                    u[r * cs + c] = vu[size_t(r) * w + 2 * c + 1];
+                }
+            return true;
+        }));
+    }
+    std::string fromScene, fromClip;
+    ASSERT_TRUE(run("collect --out " + dir + "/a.bin --seeds 3 --seconds 20", fromScene)) << fromScene;
+    ASSERT_TRUE(run("collect --out " + dir + "/b.bin --clip " + clip + " --truth " + truth + " --seconds 20", fromClip))
+        << fromClip;
+    // The truth file names only the movers at least half in view, clipped to the frame and rounded to
+    // a tenth of a pixel, so objects at the frame's edges may match differently.
+    for (const char* cls : {"Human", "Vehicle", "kt-noise"})
+        EXPECT_NEAR(field(fromScene, cls), field(fromClip, cls), 3 + 0.1 * field(fromScene, cls)) << cls;
+    EXPECT_GT(field(fromClip, "Human"), 10) << fromClip;
+    EXPECT_NE(fromClip.find("collect clip="), std::string::npos);
+
+    // A truth file that does not parse, or a clip without its truth, is refused.
+    std::ofstream(broken) << "{\"frame\":0,\"movers\":[{\"id\":0,\"class\":\"person\",\"box\":[1,2,3]}]}\n";
+    EXPECT_FALSE(run("collect --out " + dir + "/c.bin --clip " + clip + " --truth " + broken + " --seconds 20", fromClip));
+    EXPECT_FALSE(run("collect --out " + dir + "/c.bin --clip " + clip + " --seconds 20", fromClip));
+    for (const std::string& f : {clip, truth, broken, dir + "/a.bin", dir + "/b.bin"}) std::remove(f.c_str());
     rmdir(dir.c_str());
 }
