@@ -317,6 +317,7 @@ double EvalResult::balanced() const {
 
 bool evaluate(const SceneRun& run, const std::vector<std::string>& modelFiles, EvalResult& result) {
     SimpleTracker::Params params;
+    params.minConfidence = run.minConfidence;
     for (const std::string& f : modelFiles) params.models.insert(f);
     struct Track {
         int human = 0, vehicle = 0;

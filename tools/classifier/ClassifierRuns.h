@@ -24,6 +24,9 @@ struct SceneRun {
     // A recorded clip with its truth file instead of the scene (seed ignored); frames are scaled to
     // width x height, in which the truth's boxes are given.
     std::string clip, truth;
+    // The pipeline's minimum class confidence (the application's min_classification / 100): also the
+    // classifier's early-stop threshold.
+    float minConfidence = 0.5f;
 };
 
 // The movers of each frame of a truth file, by frame index: JSON lines as the stand-in writes them

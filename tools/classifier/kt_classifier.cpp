@@ -16,7 +16,7 @@ int usage() {
                  "                             [--clip <file> --truth <JSON lines>]\n"
                  "       kt_classifier train --out <model dir> <samples>...\n"
                  "       kt_classifier eval --models <model dir> [--seeds A-B] [--size WxH] [--night] [--seconds S]\n"
-                 "                          [--clip <file> --truth <JSON lines>]\n"
+                 "                          [--clip <file> --truth <JSON lines>] [--min-confidence P]\n"
                  "A clip replaces the synthetic scene; --size is the size its truth boxes are given in.\n");
     return 2;
 }
@@ -45,6 +45,11 @@ bool parse(int argc, char** argv, Args& a) {
             if (a.lastSeed < a.firstSeed) return false;
         } else if (arg == "--size" && hasValue) {
             if (std::sscanf(argv[++i], "%dx%d", &a.run.width, &a.run.height) != 2) return false;
+        } else if (arg == "--min-confidence" && hasValue) {
+            // Percent, as the application's min_classification.
+            const double p = std::atof(argv[++i]);
+            if (!(p >= 0 && p <= 100)) return false;
+            a.run.minConfidence = static_cast<float>(p / 100.0);
         } else if (arg == "--clip" && hasValue) {
             a.run.clip = argv[++i];
         } else if (arg == "--truth" && hasValue) {
