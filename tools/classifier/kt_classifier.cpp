@@ -1,5 +1,9 @@
 // kt_classifier: collects labelled samples from the synthetic scene, trains per-class models, and
 // scores them on held-out runs.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -99,6 +103,15 @@ int collect(const Args& a) {
 
 int train(const Args& a) {
     if (a.out.empty() || a.files.empty()) return usage();
+    // Made (or found unusable) before the search, not after minutes of training.
+    if (mkdir(a.out.c_str(), 0755) != 0 && errno != EEXIST) {
+        std::fprintf(stderr, "kt_classifier: cannot make the model folder %s: %s\n", a.out.c_str(), std::strerror(errno));
+        return 1;
+    }
+    if (access(a.out.c_str(), W_OK) != 0) {
+        std::fprintf(stderr, "kt_classifier: cannot write to the model folder %s\n", a.out.c_str());
+        return 1;
+    }
     std::list<TrainingData> data;
     for (const std::string& f : a.files)
         if (!kt_classifier::readSamples(f, data)) {
