@@ -129,6 +129,44 @@ inline void unite(uint32_t* links, uint32_t a, uint32_t b) {
         links[a] = b;
 }
 
+// The label the pixel at column x takes from its whole causal window: the first label found there,
+// with every other label in reach joined to it (a pixel can bridge more than two partial blobs);
+// KT_NO_LABEL when the window holds none. `joined` receives the last label joined to it.
+inline uint32_t window_label(uint32_t* const* rows, const Span* spans, uint32_t span_count, uint32_t x,
+                             uint32_t* links, uint32_t& joined) {
+    uint32_t label = KT_NO_LABEL;
+    joined = KT_NO_LABEL;
+    for (uint32_t s = 0; s < span_count; ++s) {
+        // Buffer column of kernel column i is x - hw + i + hw = x + i.
+        const uint32_t* cells = rows[spans[s].row] + x;
+        for (uint32_t i = spans[s].first; i < spans[s].last; ++i) {
+            const uint32_t other = cells[i];
+            if (other == KT_NO_LABEL || other == label || other == joined) continue;
+            if (label == KT_NO_LABEL) {
+                label = other;
+            } else {
+                unite(links, label, other);
+                joined = other;
+            }
+        }
+    }
+    return label;
+}
+
+// Pixel (x, y) keeps `label`, whose box grows over it, or gets a new label when it has none. False
+// when the graph cannot grow; `links` follows the graph's links, which growing moves.
+inline bool take_label(kt_graph* graph, uint32_t*& links, uint32_t& label, uint32_t x, uint32_t y) {
+    if (label != KT_NO_LABEL) {
+        grow_box(&graph->vertices[label], x, y);
+        return true;
+    }
+    const kt_vertex box = {x, y, 0, 0, 0.0f, nullptr};
+    label = kt_add_vertex(graph, &box);
+    if (label == KT_NO_VERTEX) return false;
+    links = graph->edges;
+    return true;
+}
+
 }  // namespace
 
 int kt_conncomp_init(uint32_t initial_capacity, kt_conncomp* state) {
@@ -194,8 +232,8 @@ int kt_label_image(const kt_image* mask, uint32_t threshold, kt_conncomp* state,
     // The left neighbour is inside the window when the kernel cell just left of the centre is.
     const bool left_in_window =
         hw > 0 && kernel->cells[static_cast<size_t>(kw) * hh + hw - 1] == KT_KERNEL_INSIDE;
-    // In the left-neighbour path the last run of the centre row ends at the neighbour itself, whose
-    // label the pixel takes: that read can never add a label.
+    // Along a run the last span of the centre row ends at the left neighbour, whose label the pixel
+    // takes: reading it can never add a label.
     const uint32_t moved_spans =
         left_in_window && span_count > 0 && spans[span_count - 1].row == hh &&
                 spans[span_count - 1].last == hw
@@ -235,28 +273,9 @@ int kt_label_image(const kt_image* mask, uint32_t threshold, kt_conncomp* state,
             // joined, and each label's box grows over the same pixels.
             while (x < width) {
                 const uint32_t end = run_end(row, x + 1, width, threshold);
-                uint32_t label = KT_NO_LABEL, joined = KT_NO_LABEL;
-                for (uint32_t s = 0; s < span_count; ++s) {
-                    const uint32_t* cells = rows[spans[s].row] + x;
-                    for (uint32_t i = spans[s].first; i < spans[s].last; ++i) {
-                        const uint32_t other = cells[i];
-                        if (other == KT_NO_LABEL || other == label || other == joined) continue;
-                        if (label == KT_NO_LABEL) {
-                            label = other;
-                        } else {
-                            unite(links, label, other);
-                            joined = other;
-                        }
-                    }
-                }
-                if (label == KT_NO_LABEL) {
-                    const kt_vertex box = {x, y, 0, 0, 0.0f, nullptr};
-                    label = kt_add_vertex(graph, &box);
-                    if (label == KT_NO_VERTEX) return 0;
-                    links = graph->edges;  // growing moves the links
-                } else {
-                    grow_box(&graph->vertices[label], x, y);
-                }
+                uint32_t joined;
+                uint32_t label = window_label(rows, spans, span_count, x, links, joined);
+                if (!take_label(graph, links, label, x, y)) return 0;
                 if (end - x > 1) {
                     // Pixel x' uncovers buffer column x' + last - 1 of each span, x' = x+1 .. end-1.
                     // Cells of this run's own row read as no label: they would all hold `label`.
@@ -278,52 +297,11 @@ int kt_label_image(const kt_image* mask, uint32_t threshold, kt_conncomp* state,
             }
             continue;
         }
-        // A label and one other label already joined to it, kept across pixels: along a run the
-        // pixel keeps its left neighbour's label and meets the same other label again and again.
-        uint32_t known_label = KT_NO_LABEL, known_joined = KT_NO_LABEL;
+        // Kernels without the left neighbour (a one-column kernel): each pixel on its own.
         for (; x < width; x = next_foreground(row, x + 1, width, threshold)) {
-            uint32_t label = KT_NO_LABEL;
-            if (left_in_window && x > 0 && own[x - 1] != KT_NO_LABEL) {
-                // The left neighbour's window held only labels already joined to the neighbour's,
-                // and this window is that one moved by a column: only the last cell of each run is
-                // new. Joining those keeps the result exact at a fraction of the reads.
-                label = own[x - 1];
-                uint32_t joined = label == known_label ? known_joined : label;
-                for (uint32_t s = 0; s < moved_spans; ++s) {
-                    const uint32_t other = rows[spans[s].row][x + spans[s].last - 1];
-                    if (other == KT_NO_LABEL || other == label || other == joined) continue;
-                    unite(links, label, other);
-                    joined = other;
-                }
-                known_label = label;
-                known_joined = joined;
-            } else {
-                uint32_t joined = KT_NO_LABEL;
-                for (uint32_t s = 0; s < span_count; ++s) {
-                    // Buffer column of kernel column i is x - hw + i + hw = x + i.
-                    const uint32_t* cells = rows[spans[s].row] + x;
-                    for (uint32_t i = spans[s].first; i < spans[s].last; ++i) {
-                        const uint32_t other = cells[i];
-                        if (other == KT_NO_LABEL || other == label || other == joined) continue;
-                        if (label == KT_NO_LABEL) {
-                            label = other;
-                        } else {
-                            // Every label in reach joins, not just the first two: a pixel can bridge
-                            // more than two partial blobs.
-                            unite(links, label, other);
-                            joined = other;
-                        }
-                    }
-                }
-            }
-            if (label == KT_NO_LABEL) {
-                const kt_vertex box = {x, y, 0, 0, 0.0f, nullptr};
-                label = kt_add_vertex(graph, &box);
-                if (label == KT_NO_VERTEX) return 0;
-                links = graph->edges;  // growing moves the links
-            } else {
-                grow_box(&graph->vertices[label], x, y);
-            }
+            uint32_t joined;
+            uint32_t label = window_label(rows, spans, span_count, x, links, joined);
+            if (!take_label(graph, links, label, x, y)) return 0;
             own[x] = label;
             dirty_end[ring] = x + 1;
         }
