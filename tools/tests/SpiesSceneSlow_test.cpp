@@ -90,6 +90,19 @@ bool eventObject(const Event& e, const ProcessFrame& current, int id, ktml::Boun
     return o && o->newest(box);
 }
 
+// Renders frame i of the scene and runs it through the tracker as the application does; false when
+// either fails.
+bool feed(SyntheticScene& scene, SimpleTracker& tracker, int64_t i, std::vector<uint8_t>& nv21, ProcessFrame& frame,
+          kt_image& colour, ktsl::List<Event>& events) {
+    if (scene.next(nv21.data()) != csdk_standin::FrameSource::Result::Ok) return false;
+    const int64_t position = i * int64_t(1000.0 / SyntheticScene::kSceneFps);
+    const bool useColour = Coordinator::loadFrame(frame, nv21.data(), kWidth, kHeight, true, colour,
+                                                  kttl::TimeStamp(1700000000 + position / 1000, position % 1000),
+                                                  kttl::ElapsedTime(position));
+    events.clear();
+    return tracker.process(frame, useColour, events);
+}
+
 }  // namespace
 
 TEST(SpiesScene, EverySpyOnTheSyntheticStreet) {
@@ -135,24 +148,17 @@ TEST(SpiesScene, EverySpyOnTheSyntheticStreet) {
     std::set<int> reportedObjects;
     std::set<int> crossingMovers;  // truth movers whose centre crossed mid-frame
     std::map<int, double> lastCentre;
-    const int64_t frameMs = int64_t(1000.0 / SyntheticScene::kSceneFps);
     const int64_t frames = int64_t(kSeconds * SyntheticScene::kSceneFps);
     for (int64_t i = 0; i < frames; ++i) {
         const double t = double(i) / SyntheticScene::kSceneFps;
         now.at(t);
-        ASSERT_EQ(scene.next(nv21.data()), csdk_standin::FrameSource::Result::Ok);
+        ASSERT_TRUE(feed(scene, tracker, i, nv21, frame, colour, events)) << tracker.getLastError();
         for (const auto& m : now.visible) {
             const double c = (m.left + m.right) / 2;
             auto it = lastCentre.find(m.id);
             if (it != lastCentre.end() && (it->second < kWidth / 2.0) != (c < kWidth / 2.0)) crossingMovers.insert(m.id);
             lastCentre[m.id] = c;
         }
-        const int64_t position = i * frameMs;
-        const bool useColour = Coordinator::loadFrame(frame, nv21.data(), kWidth, kHeight, true, colour,
-                                                      kttl::TimeStamp(1700000000 + position / 1000, position % 1000),
-                                                      kttl::ElapsedTime(position));
-        events.clear();
-        ASSERT_TRUE(tracker.process(frame, useColour, events)) << tracker.getLastError();
         for (const Event& e : events) {
             if (!seen.insert(e.getUID()).second) continue;  // judged when first raised
             const std::string type = e.getSpyType().c_str();
@@ -238,13 +244,8 @@ TEST(SpiesScene, ObjectTakenOnTheLightingChange) {
     const int64_t frameMs = int64_t(1000.0 / SyntheticScene::kSceneFps);
     int processed = 0;
     for (int64_t i = 0; i < int64_t(20 * SyntheticScene::kSceneFps); ++i) {
-        ASSERT_EQ(scene.next(nv21.data()), csdk_standin::FrameSource::Result::Ok);
+        ASSERT_TRUE(feed(scene, tracker, i, nv21, frame, colour, events)) << tracker.getLastError();
         const int64_t position = i * frameMs;
-        const bool useColour = Coordinator::loadFrame(frame, nv21.data(), kWidth, kHeight, true, colour,
-                                                      kttl::TimeStamp(1700000000 + position / 1000, position % 1000),
-                                                      kttl::ElapsedTime(position));
-        events.clear();
-        ASSERT_TRUE(tracker.process(frame, useColour, events)) << tracker.getLastError();
         ++processed;
         for (const Event& e : events) {
             if (!seen.insert(e.getUID()).second) continue;
