@@ -9,7 +9,8 @@
 TEST(Sobel, MatchesKernelReferenceOnRandomImages) {
     const int kx[3][3] = {{-1, 0, 1}, {-2, 0, 2}, {-1, 0, 1}};  // right minus left
     const int ky[3][3] = {{1, 2, 1}, {0, 0, 0}, {-1, -2, -1}};  // top minus bottom
-    const uint32_t shapes[][2] = {{3, 3}, {3, 5}, {33, 17}, {67, 9}};
+    // Widths around the 8-pixel steps of the vector path and its scalar tail.
+    const uint32_t shapes[][2] = {{3, 3}, {3, 5}, {9, 4}, {10, 4}, {11, 3}, {17, 5}, {18, 3}, {33, 17}, {67, 9}, {256, 3}};
     for (const auto& s : shapes) {
         const uint32_t w = s[0], h = s[1];
         kttest::Image src(w, h, 1);

@@ -138,8 +138,10 @@ int ObjectTaken::process(int64_t positionMs, const kt_image& gray, const kt_imag
     double valueSum = 0, edgeSum = 0;
     bool learning = false;
     for (Cell& cell : m_cells) {
-        // Count into plain arrays first: one histogram call per bin instead of two per pixel.
-        uint32_t values[3 * kColourBinsPerChannel] = {}, edges[kEdgeBins] = {};
+        // Count into plain arrays first: one histogram call per bin instead of two per pixel. Four
+        // copies, taken in turn by column: neighbouring pixels mostly fall in one bin, and a single
+        // counter would make every increment wait for the one before.
+        uint32_t counts[kCopies][3 * kColourBinsPerChannel] = {}, edgeCounts[kCopies][kEdgeBins] = {};
         for (int r = cell.box.y; r < cell.box.y + cell.box.height; ++r) {
             const size_t row = size_t(r) * m_box.width;
             const unsigned char* cropRow = m_crop.data + row;
@@ -148,17 +150,24 @@ int ObjectTaken::process(int64_t positionMs, const kt_image& gray, const kt_imag
                 const unsigned char* p = colour->data + (size_t(m_box.y + r) * colour->width + m_box.x) * colour->channels;
                 for (int c = cell.box.x; c < cell.box.x + cell.box.width; ++c) {
                     const unsigned char* px = p + size_t(c) * colour->channels;
+                    uint32_t* values = counts[c % kCopies];
                     ++values[px[0] * kColourBinsPerChannel / 256];
                     ++values[kColourBinsPerChannel + px[1] * kColourBinsPerChannel / 256];
                     ++values[2 * kColourBinsPerChannel + px[2] * kColourBinsPerChannel / 256];
                 }
             } else {
-                for (int c = cell.box.x; c < cell.box.x + cell.box.width; ++c) ++values[cropRow[c] * kGrayBins / 256];
+                for (int c = cell.box.x; c < cell.box.x + cell.box.width; ++c)
+                    ++counts[c % kCopies][cropRow[c] * kGrayBins / 256];
             }
             for (int c = cell.box.x; c < cell.box.x + cell.box.width; ++c) {
                 const int32_t mag = std::min(kMaxEdge, std::abs(g[2 * c]) + std::abs(g[2 * c + 1]));
-                ++edges[uint32_t(mag) * kEdgeBins / (kMaxEdge + 1)];
+                ++edgeCounts[c % kCopies][uint32_t(mag) * kEdgeBins / (kMaxEdge + 1)];
             }
+        }
+        uint32_t values[3 * kColourBinsPerChannel] = {}, edges[kEdgeBins] = {};
+        for (unsigned k = 0; k < kCopies; ++k) {
+            for (unsigned b = 0; b < 3 * kColourBinsPerChannel; ++b) values[b] += counts[k][b];
+            for (unsigned b = 0; b < kEdgeBins; ++b) edges[b] += edgeCounts[k][b];
         }
         cell.newValue.clear();
         cell.newEdge.clear();

@@ -27,6 +27,8 @@ public:
     static constexpr unsigned kColourBinsPerChannel = 16;
     static constexpr unsigned kGrayBins = 16;
     static constexpr unsigned kEdgeBins = 10;
+    // Interleaved copies of each cell histogram while counting (see process()).
+    static constexpr unsigned kCopies = 4;
     static constexpr double kUpdateSimilarity = 0.85;
     static constexpr unsigned kSettledUpdates = 10;
     static constexpr float kAverageWeight = 0.1f;
