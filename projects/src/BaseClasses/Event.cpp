@@ -2,7 +2,10 @@
 // which source caused it, how sure and how urgent it is, and whether a consumer has taken it.
 #include "Event.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "ktsl_BinReader.h"
@@ -106,16 +109,43 @@ void Event::setReviewed(bool reviewed) {
     m_frames.clear();
 }
 
-bool Event::getObjectIDs(const kttl::String& url, std::set<int>& ids) const {
+bool Event::objectList(const kttl::String& url, const char*& p, const char*& end) const {
     if (url.empty()) return false;
     auto it = m_objects.find(url);
     if (it == m_objects.end()) return false;
-    for (const kttl::String& token : it->second.tokenize(",")) {
-        int id;
-        if (token.parseInt(id)) ids.insert(id);
-    }
-    ids.erase(0);
+    p = it->second.c_str();
+    end = p + it->second.size();
     return true;
+}
+
+bool Event::nextObjectID(const char*& p, const char* end, int& id) {
+    while (p < end) {
+        const char* stop = std::find(p, end, ',');
+        const char* a = p;
+        const char* b = stop;
+        p = stop < end ? stop + 1 : end;
+        while (a < b && std::strchr(kttl::String::kBlanks, *a)) ++a;
+        while (b > a && std::strchr(kttl::String::kBlanks, b[-1])) --b;
+        const bool negative = a < b && *a == '-';
+        if (a < b && (*a == '-' || *a == '+')) ++a;
+        if (a == b) continue;
+        int64_t value = 0;
+        bool digits = true;
+        for (const char* c = a; digits && c < b; ++c) {
+            digits = *c >= '0' && *c <= '9';
+            value = value * 10 + (*c - '0');
+            digits = digits && value <= int64_t(INT32_MAX) + 1;
+        }
+        if (negative) value = -value;
+        if (!digits || value < INT32_MIN || value > INT32_MAX) continue;
+        id = static_cast<int>(value);
+        return true;
+    }
+    return false;
+}
+
+bool Event::getObjectIDs(const kttl::String& url, std::set<int>& ids) const {
+    return forEachObjectID(url, [&](int id) { ids.insert(id); });
 }
 
 bool Event::setObjects(const std::set<int>& ids, const kttl::String& url) {

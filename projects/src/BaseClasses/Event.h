@@ -87,6 +87,19 @@ public:
     // The ids stored under `url` added to `ids` (0 never among them); false for an empty url or one
     // without an entry.
     bool getObjectIDs(const kttl::String& url, std::set<int>& ids) const;
+    // Calls f(id) for every id stored under `url`, in stored order and without allocating (a spy's
+    // listener reads them on every frame); the same ids getObjectIDs collects, repeats included.
+    // False as for getObjectIDs.
+    template <typename F>
+    bool forEachObjectID(const kttl::String& url, F f) const {
+        const char* p = nullptr;
+        const char* end = nullptr;
+        if (!objectList(url, p, end)) return false;
+        int id;
+        while (nextObjectID(p, end, id))
+            if (id != 0) f(id);
+        return true;
+    }
     // Stores the ids ascending, comma-joined, under `url` (a leading "0," placeholder dropped when
     // more follows); false for an empty url.
     bool setObjects(const std::set<int>& ids, const kttl::String& url);
@@ -130,6 +143,11 @@ private:
     kttl::String m_origin;
     kttl::String m_type;
     ObjectsMap m_objects;
+    // The id text under url as [p, end); false for an empty url or one without an entry.
+    bool objectList(const kttl::String& url, const char*& p, const char*& end) const;
+    // Reads the next comma-separated token from p on; true with `id` set for a decimal int with
+    // optional blanks around it, skipping tokens that are not; false at the end.
+    static bool nextObjectID(const char*& p, const char* end, int& id);
     Status m_status = New;
     TimePosition m_start;
     TimePosition m_stop;

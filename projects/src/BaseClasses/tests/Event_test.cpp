@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 #include <string>
 
 #include "../../../../libraries/src/misc/tests/TestBytes.h"
@@ -49,6 +50,23 @@ TEST(Event, ObjectIdListsDropThePlaceholderZero) {
         std::set<int> got;
         EXPECT_TRUE(e.setObjects(c.ids, kUrl) && e.getObjectIDs(kUrl, got)) << c.stored;
         EXPECT_TRUE(e.getObjects().at(kUrl) == c.stored && got == c.readBack) << c.stored;
+    }
+    // Received lists are read leniently: blanks around an id, signs and leading zeros pass; other
+    // tokens, 0 and values beyond an int are skipped. forEachObjectID visits repeats too.
+    {
+        Event sample = sampleEvent();
+        const std::string xml = sample.toXML().c_str();
+        const size_t at = xml.find(">3,7,12<");
+        ASSERT_NE(at, std::string::npos) << xml;
+        Event read;
+        ASSERT_TRUE(read.fromXML((xml.substr(0, at + 1) + " 4 , x,+5,-0012,0,99999999999, 7 8,,5" +
+                                  xml.substr(at + 7)).c_str()));
+        std::set<int> got;
+        std::vector<int> visited;
+        EXPECT_TRUE(read.getObjectIDs(read.getOrigin(), got) &&
+                    read.forEachObjectID(read.getOrigin(), [&](int id) { visited.push_back(id); }));
+        EXPECT_EQ(got, (std::set<int>{4, 5, -12}));
+        EXPECT_EQ(visited, (std::vector<int>{4, 5, -12, 5}));
     }
     // addObject answers whether the id was already present; a frame is stored once.
     Event e;

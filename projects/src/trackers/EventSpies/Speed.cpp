@@ -2,10 +2,7 @@
 // description, when it covers the distance faster than the speed limit.
 #include "Speed.h"
 
-#include <cctype>
-#include <climits>
 #include <cmath>
-#include <cstdint>
 
 #include "ktml_CoordCast.h"
 
@@ -26,39 +23,6 @@ bool readSegment(const ktxml::DomIterator& it, ktml::LineSegment2D<float>& out) 
 kttl::String segmentXML(const char* tag, const ktml::LineSegment2D<float>& s) {
     return kttl::String::format("<%s>", tag) + s.first.toXML("first") + s.second.toXML("second") +
            kttl::String::format("</%s>", tag);
-}
-
-// Calls f(id) for each object id the event lists under the default origin, read in place: the inner
-// lines call back for every crossed object on every frame, and Event::getObjectIDs would allocate a
-// set and a token list each time. Tokens are read as getObjectIDs reads them (a decimal int with
-// optional blanks around it); others, and 0, are skipped. A repeated id is visited again.
-template <typename F>
-void forEachObjectId(const Event& event, F f) {
-    static const kttl::String origin = EventSpy::defaultOrigin();
-    const auto it = event.getObjects().find(origin);
-    if (it == event.getObjects().end()) return;
-    const char* p = it->second.c_str();
-    const char* const end = p + it->second.size();
-    while (p < end) {
-        const char* stop = p;
-        while (stop < end && *stop != ',') ++stop;
-        const char* a = p;
-        const char* b = stop;
-        while (a < b && std::isspace(static_cast<unsigned char>(*a))) ++a;
-        while (b > a && std::isspace(static_cast<unsigned char>(b[-1]))) --b;
-        const bool negative = a < b && *a == '-';
-        if (a < b && (*a == '-' || *a == '+')) ++a;
-        int64_t value = 0;
-        bool ok = a < b;
-        for (const char* c = a; ok && c < b; ++c) {
-            ok = *c >= '0' && *c <= '9';
-            value = value * 10 + (*c - '0');
-            ok = ok && value <= int64_t(INT32_MAX) + 1;
-        }
-        if (negative) value = -value;
-        if (ok && value >= INT32_MIN && value <= INT32_MAX && value != 0) f(static_cast<int>(value));
-        p = stop + 1;
-    }
 }
 
 }  // namespace
@@ -95,7 +59,8 @@ void Speed::wire() {
 
 void Speed::LineListener::onSpyEvent(Event& event) {
     const int64_t at = event.getStart().second.getMilliseconds();
-    forEachObjectId(event, [&](int id) {
+    static const kttl::String origin = EventSpy::defaultOrigin();
+    event.forEachObjectID(origin, [&](int id) {
         Crossings& c = m_owner->m_crossings[static_cast<unsigned>(id)];
         (m_line == 0 ? c.first : c.second) = at;
     });
