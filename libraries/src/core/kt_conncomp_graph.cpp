@@ -158,27 +158,11 @@ int kt_resolve_graph(kt_graph* graph, kt_vertex** head, uint32_t* count) {
         uint32_t root = find_root(links, i);
         if (root != i) unite_boxes(&boxes[root], &boxes[i]);
     }
-    // The result's nodes come from the pool in one step where it has them: a noisy frame has
-    // thousands of blobs, and a lock per node cost more than the labelling.
-    uint32_t roots = 0;
-    for (uint32_t i = 0; i < graph->count; ++i) roots += links[i] == i;
-    uint32_t pooled = 0;
-    kt_vertex* spare = kt_take_pooled_vertices(roots, &pooled);
     kt_vertex** tail = head;
     for (uint32_t i = 0; i < graph->count; ++i) {
         if (links[i] != i) continue;
-        kt_vertex* node = spare;
-        if (node) {
-            spare = node->next;
-            node->x = boxes[i].x;
-            node->y = boxes[i].y;
-            node->width = boxes[i].width;
-            node->height = boxes[i].height;
-            node->confidence = 1.0f;
-            node->next = nullptr;
-        } else {
-            node = kt_new_vertex(boxes[i].x, boxes[i].y, boxes[i].width, boxes[i].height, 1.0f);
-        }
+        kt_vertex* node =
+            kt_new_vertex(boxes[i].x, boxes[i].y, boxes[i].width, boxes[i].height, 1.0f);
         if (!node) {
             kt_detection_report("kt_resolve_graph(...) - Unable to allocate memory for new vertex.");
             return 0;

@@ -36,22 +36,6 @@ kt_vertex* kt_new_vertex(uint32_t x, uint32_t y, uint32_t width, uint32_t height
     return node;
 }
 
-kt_vertex* kt_take_pooled_vertices(uint32_t n, uint32_t* taken) {
-    if (taken) *taken = 0;
-    if (!taken || n == 0) return nullptr;
-    std::lock_guard<std::mutex> lock(g_pool_lock);
-    kt_vertex* first = g_pool;
-    kt_vertex* last = nullptr;
-    uint32_t k = 0;
-    for (kt_vertex* node = g_pool; node && k < n; node = node->next, ++k) last = node;
-    if (!last) return nullptr;
-    g_pool = last->next;
-    g_pool_nodes -= k;
-    last->next = nullptr;
-    *taken = k;
-    return first;
-}
-
 void kt_free_vertices(kt_vertex** head) {
     if (!head) return;
     kt_vertex* node = *head;

@@ -22,11 +22,6 @@ typedef struct kt_vertex {
  * Thread-safe. */
 kt_vertex* kt_new_vertex(uint32_t x, uint32_t y, uint32_t width, uint32_t height, float confidence);
 
-/* Up to n nodes kept for reuse, taken in one step and chained through next (the last next null);
- * *taken receives how many (0 and null when the pool is empty or n is 0). Every field but next is
- * left as it was: the caller sets them. Give the nodes back as kt_new_vertex's. Thread-safe. */
-kt_vertex* kt_take_pooled_vertices(uint32_t n, uint32_t* taken);
-
 /* Frees every node of the list at *head (nodes from kt_new_vertex or malloc/calloc) and sets *head to
  * null. Up to KT_VERTEX_POOL_NODES nodes are kept for kt_new_vertex. Null pointer ignored. Thread-safe. */
 void kt_free_vertices(kt_vertex** head);

@@ -228,19 +228,6 @@ TEST(ConnCompGraph, AddGrowClearAndReachability) {
     auto* plain = static_cast<kt_vertex*>(calloc(1, sizeof(kt_vertex)));
     plain->next = list, list = plain;
     kt_free_vertices(&list); EXPECT_EQ(nullptr, list);
-    // The pool now holds those 4 nodes: taken in one step, as many as asked and there are.
-    kt_vertex_pool_release();
-    for (int i = 0; i < 4; ++i) { kt_vertex* n = kt_new_vertex(0, 0, 0, 0, 0.f); n->next = list, list = n; }
-    kt_free_vertices(&list);
-    uint32_t taken = 99;
-    EXPECT_EQ(nullptr, kt_take_pooled_vertices(0, &taken)); EXPECT_EQ(0u, taken);
-    kt_vertex* three = kt_take_pooled_vertices(3, &taken);
-    ASSERT_EQ(3u, taken);
-    ASSERT_TRUE(three && three->next && three->next->next); EXPECT_EQ(nullptr, three->next->next->next);
-    kt_vertex* rest = kt_take_pooled_vertices(10, &taken);
-    ASSERT_EQ(1u, taken); ASSERT_NE(nullptr, rest); EXPECT_EQ(nullptr, rest->next);
-    EXPECT_EQ(nullptr, kt_take_pooled_vertices(1, &taken)); EXPECT_EQ(0u, taken);
-    kt_free_vertices(&three), kt_free_vertices(&rest);
     kt_clear_graph(&graph);  // keeps the capacity for the next frame
     EXPECT_TRUE(graph.count == 0 && graph.capacity == 8);
     kt_free_graph(&graph), kt_free_graph(&graph);
