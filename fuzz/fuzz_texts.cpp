@@ -1,9 +1,11 @@
-// Resolution and time texts: byte 0 picks the parser; for time stamps the text before the first
+// Resolution, time and truth-line texts: byte 0 picks the parser; for time stamps the text before the first
 // line end is the format and the rest the text. Whatever parses must format again.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "FuzzValues.h"
+#include "csdk_truth.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
@@ -11,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t cut = text.find('\n');
     const std::string format = cut == std::string::npos ? text : text.substr(0, cut);
     const std::string rest = cut == std::string::npos ? std::string() : text.substr(cut + 1);
-    switch (data[0] % 5) {
+    switch (data[0] % 6) {
         case 0: {
             ktvl::Resolution r;
             if (r.fromString(text)) (void)r.toString();
@@ -37,6 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 (void)e.toXML("e");
             }
             (void)kttl::ElapsedTime::fromValUnit(std::strtod(format.c_str(), nullptr), rest);
+            break;
+        }
+        case 4: {
+            // A truth line read back must write the same number of movers.
+            int64_t frame = 0;
+            std::vector<csdk_standin::SyntheticScene::MoverBox> movers;
+            if (csdk_standin::parseTruthLine(text, frame, movers, 1000))
+                (void)csdk_standin::truthLine(uint64_t(frame), movers);
             break;
         }
         default: {

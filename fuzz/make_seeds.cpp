@@ -149,7 +149,8 @@ int main(int argc, char** argv) {
                           "\x01%a %b %d %H:%M:%S.%s %Z %Y\nMon Jan 15 10:20:30.007 GMT 2024",
                           "\x01%I:%M %p %j %y\n10:20 PM 015 24", "\x02" "2024-01-15T10:20:30.007+01:30",
                           "\x02" "2024-01-15T10:20:30Z", "\x03" "2 seconds", "\x03" "1.5\nMinutes",
-                          "\x04" "0123abcd-4567-89ab-cdef-0123456789ab"})
+                          "\x04{\"frame\":3,\"movers\":[{\"id\":0,\"class\":\"person\",\"box\":[1.5,2,30,40]}]}",
+                          "\x05" "0123abcd-4567-89ab-cdef-0123456789ab"})
         put(texts, nt, std::string(t, t[0] == 0 ? 1 + std::strlen(t + 1) : std::strlen(t)));
 
     put(image, ni, "P2\n2 2\n255\n0\n255\n17\n3\n");

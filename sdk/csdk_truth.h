@@ -20,4 +20,9 @@ void visibleMovers(const std::vector<SyntheticScene::MoverBox>& boxes, int width
 // delivered size, right and bottom exclusive, one decimal), visible movers only, no line break.
 std::string truthLine(uint64_t frame, const std::vector<SyntheticScene::MoverBox>& visible);
 
+// Reads one such line back (blanks allowed between the items; "person" is a person, any other
+// class a vehicle). False for a line that does not parse or lists more than maxMovers movers.
+bool parseTruthLine(const std::string& line, int64_t& frame, std::vector<SyntheticScene::MoverBox>& movers,
+                    size_t maxMovers);
+
 }  // namespace csdk_standin

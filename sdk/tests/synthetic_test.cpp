@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "csdk_synthetic.h"
+#include "csdk_truth.h"
 
 using namespace csdk_standin;
 
@@ -94,4 +95,41 @@ TEST(SyntheticScene, NightLightingAndLength) {
     EXPECT_FALSE(unsized.prepare(321, 240));
     EXPECT_FALSE(unsized.prepare(0, 0));
     EXPECT_TRUE(unsized.prepare(2, 2));
+}
+
+TEST(SyntheticScene, TruthLinesReadBack) {
+    // Every line the stand-in writes reads back to the same movers, to the tenth of a pixel written.
+    csdk_standin::SyntheticScene scene(false, false, 0);
+    ASSERT_TRUE(scene.prepare(320, 240));
+    std::vector<csdk_standin::SyntheticScene::MoverBox> boxes, visible, read;
+    int64_t frame = -1;
+    for (int i = 0; i < 500; i += 7) {
+        scene.moverBoxes(i / csdk_standin::SyntheticScene::kSceneFps, boxes);
+        csdk_standin::visibleMovers(boxes, 320, 240, visible);
+        ASSERT_TRUE(csdk_standin::parseTruthLine(csdk_standin::truthLine(uint64_t(i), visible), frame, read, 100)) << i;
+        ASSERT_EQ(frame, i);
+        ASSERT_EQ(read.size(), visible.size());
+        for (size_t k = 0; k < read.size(); ++k) {
+            EXPECT_TRUE(read[k].id == visible[k].id && read[k].person == visible[k].person) << i;
+            EXPECT_NEAR(read[k].left, visible[k].left, 0.05);
+            EXPECT_NEAR(read[k].bottom, visible[k].bottom, 0.05);
+        }
+    }
+    // Refused: a missing coordinate, a non-number, a fractional frame, more movers than allowed,
+    // an unclosed list; accepted: blanks and an empty list.
+    const struct {
+        const char* line;
+        bool ok;
+    } rows[] = {
+        {R"({"frame":0,"movers":[{"id":0,"class":"person","box":[1,2,3]}]})", false},
+        {R"({"frame":0,"movers":[{"id":0,"class":"person","box":[1,2,3,nan]}]})", false},
+        {R"({"frame":1.5,"movers":[]})", false},
+        {R"({"frame":2,"movers":[{"id":0,"class":"car","box":[1,2,3,4]},{"id":1,"class":"car","box":[1,2,3,4]}]})", false},
+        {R"({"frame":2,"movers":[{"id":0,"class":"car","box":[1,2,3,4]})", false},
+        {R"({"frame": 3, "movers":[ {"id":0, "class":"car", "box":[1, 2, 3, 4]} ]})", true},
+        {R"({"frame":4,"movers":[]})", true},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(csdk_standin::parseTruthLine(r.line, frame, read, 1), r.ok) << r.line;
+    EXPECT_TRUE(read.empty() && frame == 4);
 }

@@ -132,67 +132,6 @@ bool runScene(const SceneRun& run, const SimpleTracker::Params& params, const Vi
     return true;
 }
 
-// Reads a JSON number after `key` in [p, end); false when missing or malformed.
-bool numberAfter(const char*& p, const char* end, const char* key, double& value) {
-    const char* at = std::search(p, end, key, key + std::strlen(key));
-    if (at == end) return false;
-    at += std::strlen(key);
-    char* stop = nullptr;
-    value = std::strtod(at, &stop);
-    if (stop == at || stop > end) return false;
-    p = stop;
-    return true;
-}
-
-bool parseTruthLine(const std::string& line, int64_t& frame, std::vector<SyntheticScene::MoverBox>& movers) {
-    const char* p = line.c_str();
-    const char* const end = p + line.size();
-    double f = 0;
-    if (!numberAfter(p, end, "\"frame\":", f) || f < 0 || f > 1e15 || f != static_cast<double>(static_cast<int64_t>(f)))
-        return false;
-    frame = static_cast<int64_t>(f);
-    static const char kMovers[] = "\"movers\":[";
-    p = std::search(p, end, kMovers, kMovers + sizeof kMovers - 1);
-    if (p == end) return false;
-    p += sizeof kMovers - 1;
-    movers.clear();
-    for (;;) {
-        while (p < end && (*p == ' ' || *p == ',')) ++p;
-        if (p < end && *p == ']') return true;
-        if (p == end || *p != '{' || movers.size() >= kMaxTruthMovers) return false;
-        const char* close = std::find(p, end, '}');
-        if (close == end) return false;
-        SyntheticScene::MoverBox m{};
-        double id = 0;
-        const char* q = p;
-        if (!numberAfter(q, close, "\"id\":", id)) return false;
-        static const char kClass[] = "\"class\":\"";
-        const char* c = std::search(p, close, kClass, kClass + sizeof kClass - 1);
-        if (c == close) return false;
-        c += sizeof kClass - 1;
-        const char* cEnd = std::find(c, close, '"');
-        if (cEnd == close) return false;
-        m.id = static_cast<int>(id);
-        m.person = std::string(c, cEnd) == "person";
-        q = p;
-        double v[4];
-        if (!numberAfter(q, close, "\"box\":[", v[0])) return false;
-        for (int k = 1; k < 4; ++k) {
-            while (q < close && (*q == ' ' || *q == ',')) ++q;
-            char* stop = nullptr;
-            v[k] = std::strtod(q, &stop);
-            if (stop == q || stop > close) return false;
-            q = stop;
-        }
-        m.left = v[0];
-        m.top = v[1];
-        m.right = v[2];
-        m.bottom = v[3];
-        movers.push_back(m);
-        p = close + 1;
-    }
-}
-
 bool confirmed(const Object& o) { return o.getTrackStatus() == 1 || o.getTrackStatus() >= 3; }
 
 }  // namespace
@@ -243,7 +182,7 @@ bool readTruth(const std::string& path, TruthFrames& out, std::string& error) {
     for (long n = 1; std::getline(in, line); ++n) {
         if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
         int64_t frame = 0;
-        if (!parseTruthLine(line, frame, movers)) {
+        if (!csdk_standin::parseTruthLine(line, frame, movers, kMaxTruthMovers)) {
             error = "truth file " + path + " line " + std::to_string(n) + " does not parse";
             return false;
         }
