@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -47,7 +48,9 @@ bool parseTruthLine(const std::string& line, int64_t& frame, std::vector<Synthet
         SyntheticScene::MoverBox m{};
         double id = 0;
         const char* q = p;
-        if (!numberAfter(q, close, "\"id\":", id)) return false;
+        // An id is a whole number an int holds (the NaN test fails too).
+        if (!numberAfter(q, close, "\"id\":", id) || !(id >= 0 && id <= INT32_MAX) || id != std::floor(id))
+            return false;
         static const char kClass[] = "\"class\":\"";
         const char* c = std::search(p, close, kClass, kClass + sizeof kClass - 1);
         if (c == close) return false;

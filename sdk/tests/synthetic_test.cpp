@@ -115,8 +115,8 @@ TEST(SyntheticScene, TruthLinesReadBack) {
             EXPECT_NEAR(read[k].bottom, visible[k].bottom, 0.05);
         }
     }
-    // Refused: a missing coordinate, a non-number, a fractional frame, more movers than allowed,
-    // an unclosed list; accepted: blanks and an empty list.
+    // Refused: a missing coordinate, a non-number, a fractional frame, an id no int holds, more
+    // movers than allowed, an unclosed list; accepted: blanks and an empty list.
     const struct {
         const char* line;
         bool ok;
@@ -124,6 +124,8 @@ TEST(SyntheticScene, TruthLinesReadBack) {
         {R"({"frame":0,"movers":[{"id":0,"class":"person","box":[1,2,3]}]})", false},
         {R"({"frame":0,"movers":[{"id":0,"class":"person","box":[1,2,3,nan]}]})", false},
         {R"({"frame":1.5,"movers":[]})", false},
+        {R"({"frame":0,"movers":[{"id":33333333333333333333,"class":"p","box":[1,2,3,4]}]})", false},
+        {R"({"frame":0,"movers":[{"id":-1,"class":"p","box":[1,2,3,4]}]})", false},
         {R"({"frame":2,"movers":[{"id":0,"class":"car","box":[1,2,3,4]},{"id":1,"class":"car","box":[1,2,3,4]}]})", false},
         {R"({"frame":2,"movers":[{"id":0,"class":"car","box":[1,2,3,4]})", false},
         {R"({"frame": 3, "movers":[ {"id":0, "class":"car", "box":[1, 2, 3, 4]} ]})", true},
