@@ -13,12 +13,22 @@
 namespace {
 
 // One run of inside kernel cells in one kernel row: columns [first, last) of kernel row `row`.
+// `cursor` is scratch for the run labeller: the first run of the window row still in this span's reach.
 struct Span {
     uint32_t row;
     uint32_t first;
     uint32_t last;
+    uint32_t cursor;
 };
-static_assert(sizeof(Span) == 3 * sizeof(uint32_t), "window spans are stored as uint32 triples");
+static_assert(sizeof(Span) == 4 * sizeof(uint32_t), "window spans are stored as uint32 quadruples");
+
+// One foreground run of a mask row: columns [first, end), all under `label`'s group.
+struct Run {
+    uint32_t first;
+    uint32_t end;
+    uint32_t label;
+};
+static_assert(sizeof(Run) == 3 * sizeof(uint32_t), "runs are stored as uint32 triples");
 
 // Grows a label's box over pixel (x, y): left and up keep the far edge, right and down move it.
 inline void grow_box(kt_vertex* v, uint32_t x, uint32_t y) {
@@ -63,7 +73,7 @@ uint32_t build_window(const kt_kernel* kernel, kt_conncomp* state) {
             }
             uint32_t first = i;
             while (i < columns && row[i] == KT_KERNEL_INSIDE) ++i;
-            spans[count++] = Span{j, first, i};
+            spans[count++] = Span{j, first, i, 0};
         }
     }
     return count;
@@ -193,16 +203,106 @@ void kt_conncomp_deinit(kt_conncomp* state) {
     }
     std::free(state->labels);
     std::free(state->window);
+    std::free(state->runs);
     std::memset(state, 0, sizeof(*state));
 }
 
-int kt_label_image(const kt_image* mask, uint32_t threshold, kt_conncomp* state,
-                   const kt_kernel* kernel) {
-    if (!kt_image_consistent(mask) || mask->channels != 1) return 0;
-    if (!state || !state->graph || !kt_kernel_valid(kernel)) return 0;
-    kt_graph* graph = state->graph;
-    if (!graph->vertices || !graph->edges || graph->capacity == 0) return 0;
+namespace {
 
+// Keeps `*buffer` at exactly `entries` uint32 values, reallocating only when the count changes.
+// False (buffer freed) when the allocation fails.
+bool size_buffer(uint32_t** buffer, uint32_t* count, uint32_t entries) {
+    if (*buffer && *count == entries) return true;
+    std::free(*buffer);
+    *buffer = nullptr;
+    *count = 0;
+    *buffer = static_cast<uint32_t*>(kt_calloc(entries, sizeof(uint32_t)));
+    if (!*buffer) {
+        kt_detection_report("kt_label_image(...) - Unable to allocate memory for g_pLabelImg.");
+        return false;
+    }
+    *count = entries;
+    return true;
+}
+
+// Labelling a run at a time, for kernels whose window holds the left neighbour (so a run is one
+// chain). Each row's runs are kept as (first, end, label); a run meets an earlier run exactly when
+// that run overlaps, in some span's window row, the stretch the span covers as the kernel slides
+// along the run: columns x + first - hw .. end - 1 + last - 1 - hw. The raster-first run of every
+// group finds nothing in reach and makes the group's smallest label, so groups, their boxes and
+// their order are those of the pixel-by-pixel rule, with far fewer steps on long or noisy rows.
+int label_runs(const kt_image* mask, uint32_t threshold, kt_conncomp* state, const kt_kernel* kernel,
+               Span* spans, uint32_t span_count) {
+    kt_graph* graph = state->graph;
+    const uint32_t width = mask->width, height = mask->height;
+    const uint32_t hw = kernel->width / 2, hh = kernel->height / 2, ring_rows = hh + 1;
+    // A row holds at most one run per two columns.
+    const uint32_t row_runs = width / 2 + 1;
+    const uint64_t entries64 = static_cast<uint64_t>(row_runs) * ring_rows * 3;
+    if (entries64 > UINT32_MAX / sizeof(uint32_t)) return 0;
+    if (!size_buffer(&state->runs, &state->run_count, static_cast<uint32_t>(entries64))) return 0;
+    Run* const ring = reinterpret_cast<Run*>(state->runs);
+    uint32_t* links = graph->edges;
+
+    // Runs in each ring row; rows above the image hold none. hh is at most KT_KERNEL_MAX_SIDE / 2.
+    uint32_t counts[KT_KERNEL_MAX_SIDE / 2 + 1];
+    for (uint32_t j = 0; j < ring_rows; ++j) counts[j] = 0;
+    const Run* rows[KT_KERNEL_MAX_SIDE / 2 + 1];
+    const uint32_t* row_counts[KT_KERNEL_MAX_SIDE / 2 + 1];
+    for (uint32_t y = 0; y < height; ++y) {
+        // Window row j shows image row y - hh + j, which lives in ring row (y + 1 + j) mod ring_rows.
+        for (uint32_t j = 0; j < ring_rows; ++j) {
+            const uint32_t r = (y + 1 + j) % ring_rows;
+            rows[j] = ring + static_cast<size_t>(r) * row_runs;
+            row_counts[j] = &counts[r];
+        }
+        // The ring row taken by row y still holds row y - hh - 1, which no window reaches again.
+        const uint32_t own_ring = (y + 1 + hh) % ring_rows;
+        Run* const own = ring + static_cast<size_t>(own_ring) * row_runs;
+        counts[own_ring] = 0;
+        for (uint32_t s = 0; s < span_count; ++s) spans[s].cursor = 0;
+
+        const unsigned char* row = mask->data + static_cast<size_t>(width) * y;
+        uint32_t x = next_foreground(row, 0, width, threshold);
+        while (x < width) {
+            const uint32_t end = run_end(row, x + 1, width, threshold);
+            uint32_t label = KT_NO_LABEL, joined = KT_NO_LABEL;
+            for (uint32_t s = 0; s < span_count; ++s) {
+                Span& span = spans[s];
+                const Run* runs = rows[span.row];
+                const uint32_t n = *row_counts[span.row];
+                // Out of reach on the left: end - 1 < x + first - hw. Cursors only move right, as x does.
+                uint32_t c = span.cursor;
+                const uint32_t left = x + span.first;
+                while (c < n && runs[c].end + hw <= left) ++c;
+                span.cursor = c;
+                // In reach while first <= end - 1 + last - 1 - hw.
+                const uint32_t right = end + span.last;
+                for (; c < n && runs[c].first + hw + 2 <= right; ++c) {
+                    const uint32_t other = runs[c].label;
+                    if (other == label || other == joined) continue;
+                    if (label == KT_NO_LABEL) {
+                        label = other;
+                    } else {
+                        unite(links, label, other);
+                        joined = other;
+                    }
+                }
+            }
+            if (!take_label(graph, links, label, x, y)) return 0;
+            if (end - x > 1) grow_box(&graph->vertices[label], end - 1, y);
+            own[counts[own_ring]++] = Run{x, end, label};
+            x = end < width ? next_foreground(row, end + 1, width, threshold) : width;
+        }
+    }
+    return 1;
+}
+
+// Labelling pixel by pixel through a ring of per-pixel labels, for kernels without the left
+// neighbour (a one-column kernel), whose runs need not be one chain.
+int label_pixels(const kt_image* mask, uint32_t threshold, kt_conncomp* state, const kt_kernel* kernel,
+                 const Span* spans, uint32_t span_count) {
+    kt_graph* graph = state->graph;
     const uint32_t width = mask->width, height = mask->height;
     const uint32_t kw = kernel->width, hw = kw / 2, hh = kernel->height / 2;
     const uint32_t ring_rows = hh + 1;
@@ -211,42 +311,11 @@ int kt_label_image(const kt_image* mask, uint32_t threshold, kt_conncomp* state,
     if (entries64 > UINT32_MAX / sizeof(uint32_t)) return 0;
     const uint32_t stride = static_cast<uint32_t>(stride64);
     const uint32_t entries = static_cast<uint32_t>(entries64);
-
-    if (!state->labels || state->label_count != entries) {
-        std::free(state->labels);
-        state->labels = nullptr;
-        state->label_count = 0;
-        state->labels = static_cast<uint32_t*>(kt_calloc(entries, sizeof(uint32_t)));
-        if (!state->labels) {
-            kt_detection_report("kt_label_image(...) - Unable to allocate memory for g_pLabelImg.");
-            return 0;
-        }
-        state->label_count = entries;
-    }
-    const uint32_t span_count = build_window(kernel, state);
-    if (span_count == UINT32_MAX) {
-        kt_detection_report("kt_label_image(...) - Unable to allocate memory for g_pLabelImg.");
-        return 0;
-    }
-    const Span* spans = reinterpret_cast<const Span*>(state->window);
-    // The left neighbour is inside the window when the kernel cell just left of the centre is.
-    const bool left_in_window =
-        hw > 0 && kernel->cells[static_cast<size_t>(kw) * hh + hw - 1] == KT_KERNEL_INSIDE;
-    // Along a run the last span of the centre row ends at the left neighbour, whose label the pixel
-    // takes: reading it can never add a label.
-    const uint32_t moved_spans =
-        left_in_window && span_count > 0 && spans[span_count - 1].row == hh &&
-                spans[span_count - 1].last == hw
-            ? span_count - 1
-            : span_count;
+    if (!size_buffer(&state->labels, &state->label_count, entries)) return 0;
     uint32_t* labels = state->labels;
     uint32_t* links = graph->edges;
     // All 0xFF bytes: KT_NO_LABEL everywhere, which also stands for the rows above the image.
     std::memset(labels, 0xFF, static_cast<size_t>(entries) * sizeof(uint32_t));
-    // Columns [dirty_first, dirty_end) of each ring row hold labels; only they need clearing when the
-    // ring row is reused, so background rows cost no label traffic at all.
-    uint32_t dirty_first[KT_KERNEL_MAX_SIDE / 2 + 1], dirty_end[KT_KERNEL_MAX_SIDE / 2 + 1];
-    for (uint32_t j = 0; j < ring_rows; ++j) dirty_first[j] = dirty_end[j] = 0;
 
     // Ring row of each window row for the current image row; hh is at most KT_KERNEL_MAX_SIDE / 2.
     uint32_t* rows[KT_KERNEL_MAX_SIDE / 2 + 1];
@@ -254,79 +323,41 @@ int kt_label_image(const kt_image* mask, uint32_t threshold, kt_conncomp* state,
         // Window row j shows image row y - hh + j, which lives in ring row (y + 1 + j) mod ring_rows.
         for (uint32_t j = 0; j < ring_rows; ++j)
             rows[j] = labels + static_cast<size_t>((y + 1 + j) % ring_rows) * stride;
-        const uint32_t ring = (y + 1 + hh) % ring_rows;
         uint32_t* own = rows[hh] + hw;
         // The ring row now taken by row y still holds row y - hh - 1, which no window reaches again.
-        if (dirty_end[ring] > dirty_first[ring])
-            std::memset(own + dirty_first[ring], 0xFF,
-                        static_cast<size_t>(dirty_end[ring] - dirty_first[ring]) * sizeof(uint32_t));
-        dirty_first[ring] = dirty_end[ring] = 0;
-
+        std::memset(own, 0xFF, static_cast<size_t>(width) * sizeof(uint32_t));
         const unsigned char* row = mask->data + static_cast<size_t>(width) * y;
-        uint32_t x = next_foreground(row, 0, width, threshold);
-        if (x < width) dirty_first[ring] = x;
-        if (left_in_window) {
-            // A whole run at a time. Its first pixel looks at its full window; every later pixel
-            // takes its left neighbour's label and only adds the window cells its step uncovers,
-            // which over the run are one contiguous stretch per span. Labels are created exactly
-            // as pixel by pixel (only a run's first pixel can lack a label), the same labels are
-            // joined, and each label's box grows over the same pixels.
-            while (x < width) {
-                const uint32_t end = run_end(row, x + 1, width, threshold);
-                uint32_t joined;
-                uint32_t label = window_label(rows, spans, span_count, x, links, joined);
-                if (!take_label(graph, links, label, x, y)) return 0;
-                if (end - x > 1) {
-                    // Pixel x' uncovers buffer column x' + last - 1 of each span, x' = x+1 .. end-1.
-                    // Cells of this run's own row read as no label: they would all hold `label`.
-                    for (uint32_t s = 0; s < moved_spans; ++s) {
-                        const uint32_t* cells = rows[spans[s].row];
-                        const uint32_t stop = end + spans[s].last - 1;
-                        uint32_t c = x + spans[s].last;
-#if defined(__SSE2__)
-                        // Four cells at a time while each holds no label, this label or the one
-                        // joined last: the cells above a run are mostly those, and they change nothing.
-                        const __m128i none4 = _mm_set1_epi32(-1);
-                        for (; c + 4 <= stop; c += 4) {
-                            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cells + c));
-                            const __m128i known = _mm_or_si128(
-                                _mm_cmpeq_epi32(v, none4),
-                                _mm_or_si128(_mm_cmpeq_epi32(v, _mm_set1_epi32(static_cast<int>(label))),
-                                             _mm_cmpeq_epi32(v, _mm_set1_epi32(static_cast<int>(joined)))));
-                            if (_mm_movemask_epi8(known) == 0xFFFF) continue;
-                            for (uint32_t k = c; k < c + 4; ++k) {
-                                const uint32_t other = cells[k];
-                                if (other == KT_NO_LABEL || other == label || other == joined) continue;
-                                unite(links, label, other);
-                                joined = other;
-                            }
-                        }
-#endif
-                        for (; c < stop; ++c) {
-                            const uint32_t other = cells[c];
-                            if (other == KT_NO_LABEL || other == label || other == joined) continue;
-                            unite(links, label, other);
-                            joined = other;
-                        }
-                    }
-                    grow_box(&graph->vertices[label], end - 1, y);
-                }
-                for (uint32_t c = x; c < end; ++c) own[c] = label;
-                dirty_end[ring] = end;
-                x = end < width ? next_foreground(row, end + 1, width, threshold) : width;
-            }
-            continue;
-        }
-        // Kernels without the left neighbour (a one-column kernel): each pixel on its own.
-        for (; x < width; x = next_foreground(row, x + 1, width, threshold)) {
+        for (uint32_t x = next_foreground(row, 0, width, threshold); x < width;
+             x = next_foreground(row, x + 1, width, threshold)) {
             uint32_t joined;
             uint32_t label = window_label(rows, spans, span_count, x, links, joined);
             if (!take_label(graph, links, label, x, y)) return 0;
             own[x] = label;
-            dirty_end[ring] = x + 1;
         }
     }
     return 1;
+}
+
+}  // namespace
+
+int kt_label_image(const kt_image* mask, uint32_t threshold, kt_conncomp* state,
+                   const kt_kernel* kernel) {
+    if (!kt_image_consistent(mask) || mask->channels != 1) return 0;
+    if (!state || !state->graph || !kt_kernel_valid(kernel)) return 0;
+    kt_graph* graph = state->graph;
+    if (!graph->vertices || !graph->edges || graph->capacity == 0) return 0;
+
+    const uint32_t span_count = build_window(kernel, state);
+    if (span_count == UINT32_MAX) {
+        kt_detection_report("kt_label_image(...) - Unable to allocate memory for g_pLabelImg.");
+        return 0;
+    }
+    Span* spans = reinterpret_cast<Span*>(state->window);
+    const uint32_t kw = kernel->width, hw = kw / 2, hh = kernel->height / 2;
+    const bool left_in_window =
+        hw > 0 && kernel->cells[static_cast<size_t>(kw) * hh + hw - 1] == KT_KERNEL_INSIDE;
+    return left_in_window ? label_runs(mask, threshold, state, kernel, spans, span_count)
+                          : label_pixels(mask, threshold, state, kernel, spans, span_count);
 }
 
 int kt_conncomp_process(const kt_image* mask, uint32_t threshold, kt_conncomp* state,

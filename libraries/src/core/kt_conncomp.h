@@ -14,17 +14,22 @@
 
 /* Labelling state, kept from frame to frame so steady-state frames allocate nothing but their result.
  *
- * The label buffer holds only the rows the kernel window can still reach: half_height + 1 rows of
- * (mask width + kernel width - 1) labels, used as a ring (image row y lives in ring row
- * y mod (half_height + 1)), with half_width empty columns on each side so the window never leaves the
+ * Only the rows the kernel window can still reach are kept, half_height + 1 of them, as a ring (image
+ * row y lives in ring row y mod (half_height + 1)). Kernels whose window holds the left neighbour
+ * (every square, ellipse and cross wider than one column) keep each row's foreground runs; the others
+ * keep a label per pixel, with half_width empty columns on each side so the window never leaves the
  * buffer. Labels are 32-bit, so the label count is limited only by the pixel count. */
 typedef struct kt_conncomp {
     kt_graph* graph;      /* heap graph of the provisional labels; owned */
-    uint32_t* labels;     /* ring of provisional labels, KT_NO_LABEL = none; owned */
+    uint32_t* labels;     /* ring of (mask width + kernel width - 1) labels per row, KT_NO_LABEL = none,
+                             for kernels without the left neighbour; owned, null until needed */
     uint32_t label_count; /* entries in labels */
     uint32_t* window;     /* runs of the kernel's causal inside cells as (row, first column, end
-                             column) triples in scan order; owned */
-    uint32_t window_capacity; /* triples allocated in window */
+                             column, scratch) quadruples in scan order; owned */
+    uint32_t window_capacity; /* quadruples allocated in window */
+    uint32_t* runs;       /* ring of mask width / 2 + 1 runs per row as (first column, end column,
+                             label) triples, for all other kernels; owned, null until needed */
+    uint32_t run_count;   /* uint32 entries in runs */
 } kt_conncomp;
 
 /* Sets up a zeroed or deinitialised state with a graph of initial_capacity labels and no label buffer.

@@ -88,7 +88,7 @@ TEST(ConnComp, HandMadeMasks) {
 }
 
 TEST(ConnComp, RandomMasksMatchFloodFill) {
-    const uint32_t kernels[][3] = {{1, 1, 0}, {3, 3, 0}, {5, 5, 0}, {11, 11, 0},
+    const uint32_t kernels[][3] = {{1, 1, 0}, {1, 5, 0}, {3, 3, 0}, {5, 5, 0}, {11, 11, 0},
                                    {5, 5, 1}, {11, 11, 1}, {7, 3, 0}, {3, 9, 1}};  // w, h, type
     std::mt19937 rng(7);
     for (const auto& k : kernels) {
@@ -142,10 +142,11 @@ TEST(ConnComp, FullHdWorstCaseBeyondSixteenBitLabels) {
     ASSERT_EQ(size_t(359) * 640 + 1, blobs.size());  // dot rows 0, 3, ..., 1074 and the joined last
     EXPECT_EQ((std::vector<Box>{{0, 0, 0, 0}, {1917, 1074, 0, 0}, {0, 1077, 1919, 2}}),
               (std::vector<Box>{blobs[0], blobs[blobs.size() - 2], blobs.back()}));
-    // Memory stays linear in the labels: one box and one link per label, doubled at most; the label
-    // ring holds only the rows a window can reach.
+    // Memory stays linear in the labels: one box and one link per label, doubled at most; the run
+    // ring holds only the rows a window can reach, and no per-pixel labels are kept.
     EXPECT_LE(labeller.state.graph->capacity, 2u * 230400u);
-    EXPECT_EQ(3u * (w + 4), labeller.state.label_count);
+    EXPECT_EQ(3u * (w / 2 + 1) * 3, labeller.state.run_count);
+    EXPECT_EQ(nullptr, labeller.state.labels);
 }
 
 TEST(ConnComp, RejectsBadArgumentsWithoutTouchingTheList) {
