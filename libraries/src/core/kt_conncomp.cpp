@@ -109,24 +109,110 @@ inline uint32_t next_foreground(const unsigned char* row, uint32_t x, uint32_t w
 }
 
 // Index of the first pixel at or after x whose value is below the threshold, or width when none is:
-// the end of a foreground run. Sixteen bytes per step where SSE2 is there.
+// the end of a foreground run.
 inline uint32_t run_end(const unsigned char* row, uint32_t x, uint32_t width, uint32_t threshold) {
-#if defined(__SSE2__)
-    if (threshold <= 255) {
-        const __m128i t = _mm_set1_epi8(static_cast<char>(threshold));
-        while (x + 16 <= width) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
-            // Bytes at or above the threshold are those the unsigned maximum leaves unchanged.
-            const __m128i kept = _mm_cmpeq_epi8(_mm_max_epu8(v, t), v);
-            const unsigned below = ~static_cast<unsigned>(_mm_movemask_epi8(kept)) & 0xFFFFu;
-            if (below) return x + static_cast<uint32_t>(__builtin_ctz(below));
-            x += 16;
-        }
-    }
-#endif
     while (x < width && row[x] >= threshold) ++x;
     return x;
 }
+
+#if defined(__SSE2__)
+// The foreground runs of one mask row, left to right. Each 64 columns become one 64-bit mask of
+// the bytes at or above the threshold, and runs are read off its bits, so neither a run's start nor
+// its end costs a step per byte.
+class RowRuns {
+public:
+    RowRuns(const unsigned char* row, uint32_t width, uint32_t threshold)
+        : row_(row), width_(width), none_(threshold > 255), zero_is_background_(threshold != 0),
+          threshold_(_mm_set1_epi8(static_cast<char>(threshold > 255 ? 0 : threshold))),
+          bits_(none_ ? 0 : block(0)) {}
+
+    // The next run [first, end); false when the row has no more.
+    bool next(uint32_t& first, uint32_t& end) {
+        while (bits_ == 0) {
+            base_ += 64;
+            if (none_ || base_ >= width_) return false;
+            bits_ = block(base_);
+        }
+        const uint32_t start = static_cast<uint32_t>(__builtin_ctzll(bits_));
+        first = base_ + start;
+        uint64_t gaps = ~bits_ & (~0ull << start);
+        while (gaps == 0) {  // the run fills the rest of this block
+            base_ += 64;
+            if (base_ >= width_) {
+                end = width_;
+                bits_ = 0;
+                return true;
+            }
+            bits_ = block(base_);
+            gaps = ~bits_;
+        }
+        const uint32_t stop = static_cast<uint32_t>(__builtin_ctzll(gaps));
+        end = base_ + stop;
+        bits_ &= ~0ull << stop;
+        return true;
+    }
+
+private:
+    uint64_t bits16(__m128i v) const {
+        // Bytes at or above the threshold are those the unsigned maximum leaves unchanged.
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(v, threshold_), v)));
+    }
+    // Foreground bits of columns x .. x + 63; columns past the row are background.
+    uint64_t block(uint32_t x) const {
+        const unsigned char* p = row_ + x;
+        const uint32_t n = width_ - x;
+        unsigned char tail[64];
+        if (n < 64) {  // never read past the row: the last row ends the image
+            std::memcpy(tail, p, n);
+            p = tail;
+        }
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48));
+        // Most of a mask is zero bytes, which a threshold above zero rules out in one test.
+        if (zero_is_background_ &&
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)),
+                                             _mm_setzero_si128())) == 0xFFFF)
+            return 0;
+        const uint64_t bits = bits16(a) | bits16(b) << 16 | bits16(c) << 32 | bits16(d) << 48;
+        return n < 64 ? bits & ((1ull << n) - 1) : bits;
+    }
+
+    const unsigned char* row_;
+    uint32_t width_;
+    bool none_;  // a threshold above 255 leaves no foreground
+    bool zero_is_background_;
+    __m128i threshold_;
+    uint32_t base_ = 0;  // first column of the block in bits_
+    uint64_t bits_;      // foreground columns of the block not yet returned
+};
+#else
+// The foreground runs of one mask row, left to right, a word of background at a time.
+class RowRuns {
+public:
+    RowRuns(const unsigned char* row, uint32_t width, uint32_t threshold)
+        : row_(row), width_(width), threshold_(threshold) {}
+
+    // The next run [first, end); false when the row has no more.
+    bool next(uint32_t& first, uint32_t& end) {
+        if (x_ >= width_) return false;
+        first = next_foreground(row_, x_, width_, threshold_);
+        if (first >= width_) {
+            x_ = width_;
+            return false;
+        }
+        end = run_end(row_, first + 1, width_, threshold_);
+        x_ = end + 1;  // column end is background, or the row's end
+        return true;
+    }
+
+private:
+    const unsigned char* row_;
+    uint32_t width_, threshold_;
+    uint32_t x_ = 0;
+};
+#endif
 
 // Joins the groups of labels a and b: the same union as kt_add_edge, inlined for the raster pass,
 // whose labels are always below count.
@@ -263,9 +349,9 @@ int label_runs(const kt_image* mask, uint32_t threshold, kt_conncomp* state, con
         for (uint32_t s = 0; s < span_count; ++s) spans[s].cursor = 0;
 
         const unsigned char* row = mask->data + static_cast<size_t>(width) * y;
-        uint32_t x = next_foreground(row, 0, width, threshold);
-        while (x < width) {
-            const uint32_t end = run_end(row, x + 1, width, threshold);
+        RowRuns scan(row, width, threshold);
+        uint32_t x, end;
+        while (scan.next(x, end)) {
             uint32_t label = KT_NO_LABEL, joined = KT_NO_LABEL;
             for (uint32_t s = 0; s < span_count; ++s) {
                 Span& span = spans[s];
@@ -292,7 +378,6 @@ int label_runs(const kt_image* mask, uint32_t threshold, kt_conncomp* state, con
             if (!take_label(graph, links, label, x, y)) return 0;
             if (end - x > 1) grow_box(&graph->vertices[label], end - 1, y);
             own[counts[own_ring]++] = Run{x, end, label};
-            x = end < width ? next_foreground(row, end + 1, width, threshold) : width;
         }
     }
     return 1;

@@ -101,9 +101,9 @@ TEST(ConnComp, RandomMasksMatchFloodFill) {
                     << "kernel " << k[0] << "x" << k[1] << " type " << k[2] << " mask " << w << "x" << h;
             }
         // Graded masks against every kind of threshold, at widths around the background skip's block
-        // sizes (8 and 32 bytes) and one-pixel-wide or one-row masks. Sparse bright pixels over a
+        // sizes (8, 32 and 64 bytes) and one-pixel-wide or one-row masks. Sparse bright pixels over a
         // mostly-zero row exercise the skip; a threshold of 0 or 1 must still see zero bytes right.
-        for (uint32_t w : {1u, 7u, 8u, 9u, 31u, 32u, 33u, 64u, 97u})
+        for (uint32_t w : {1u, 7u, 8u, 9u, 31u, 32u, 33u, 63u, 64u, 65u, 97u, 128u, 130u})
             for (uint32_t h : {1u, 2u, 13u})
                 for (uint32_t threshold : {0u, 1u, 128u, 255u, 256u})
                 for (bool dense : {false, true}) {
