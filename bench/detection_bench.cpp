@@ -56,6 +56,7 @@ const char kUsage[] =
     "  --fps F         stream rate for the learning cadence when the clip has none (default 25)\n"
     "  --no-mog2       skip the OpenCV comparison\n"
     "  --no-worst-case skip the worst-case connected components\n"
+    "  --mode M        run one mode only: gray, bgr or lab (default all three)\n"
     "  --help          this text\n"
     "\n"
     "The last lines, one per mode:\n"
@@ -76,6 +77,7 @@ struct Options {
     double fps = 0.0;
     bool mog2 = true;
     bool worst_case = true;
+    int only_mode = -1;  // -1: every mode
 };
 
 bool parse(int argc, char** argv, Options& o) {
@@ -107,6 +109,13 @@ bool parse(int argc, char** argv, Options& o) {
             o.mog2 = false;
         } else if (a == "--no-worst-case") {
             o.worst_case = false;
+        } else if (a == "--mode") {
+            const std::string m = value("--mode");
+            o.only_mode = m == "gray" ? 0 : m == "bgr" ? 1 : m == "lab" ? 2 : -2;
+            if (o.only_mode == -2) {
+                std::fprintf(stderr, "--mode wants gray, bgr or lab\n");
+                return false;
+            }
         } else if (!a.empty() && a[0] == '-') {
             std::fprintf(stderr, "unknown option %s (see --help)\n", a.c_str());
             return false;
@@ -433,6 +442,7 @@ int main(int argc, char** argv) {
 
     std::vector<ModeResult> results;
     for (int mode = 0; mode <= 2; ++mode) {
+        if (o.only_mode >= 0 && mode != o.only_mode) continue;
         results.push_back(run_mode(clip, mode, o, bandwidth));
         print_mode(results.back(), frames_per_update);
     }
