@@ -45,7 +45,8 @@ const char kUsage[] =
     "kt_process, (bgr2lab,) kt_background_compare, kt_threshold_gray, four 3x3 morphology passes,\n"
     "kt_conncomp_process and kt_background_update, and prints per stage the median ms per frame,\n"
     "heap allocations per frame in steady state, and the floor: the bytes the stage must read and\n"
-    "write over the measured memcpy bandwidth. OpenCV's MOG2 (one thread, default parameters,\n"
+    "write over the memcpy bandwidth measured again right after each mode's timed passes (a shared\n"
+    "host's speed drifts, and the floor should see the same machine as the stages). OpenCV's MOG2 (one thread, default parameters,\n"
     "shadows on and off) followed by a 3x3 open, close and connectedComponentsWithStats is timed on\n"
     "the same frames. Then connected components run on worst-case 1920x1080 masks.\n"
     "\n"
@@ -146,6 +147,7 @@ const char* const kStageNames[kStages] = {"kt_process",        "bgr2lab",
 
 struct ModeResult {
     const char* name;
+    double bandwidth = 0;  // memcpy bytes per ms right after the timed passes
     double stage_ms[kStages] = {};
     double stage_allocs[kStages] = {};
     double floor_ms[kStages] = {};
@@ -182,7 +184,7 @@ double stage_bytes(Stage s, int mode, double p) {
     }
 }
 
-ModeResult run_mode(const bench::Clip& clip, int mode, const Options& o, double bandwidth) {
+ModeResult run_mode(const bench::Clip& clip, int mode, const Options& o) {
     static const char* const names[] = {"gray", "bgr", "lab"};
     ModeResult r;
     r.name = names[mode];
@@ -283,6 +285,7 @@ ModeResult run_mode(const bench::Clip& clip, int mode, const Options& o, double 
             without_update.push_back(total - t[kUpdate]);
         }
     const double frames = double(o.passes) * n;
+    r.bandwidth = bench::copy_bandwidth_bytes_per_ms();
     r.blobs_per_frame /= frames;
     // One more pass learning on every frame: the learning stage's own figures.
     for (uint32_t i = 0; i < n; ++i) {
@@ -298,7 +301,7 @@ ModeResult run_mode(const bench::Clip& clip, int mode, const Options& o, double 
     for (int s = 0; s < kStages; ++s) {
         r.stage_ms[s] = bench::median(samples[s]);
         r.stage_allocs[s] = allocs[s] / (s == kUpdate ? frames + n : frames);
-        r.floor_ms[s] = stage_bytes(Stage(s), mode, p) / bandwidth;
+        r.floor_ms[s] = stage_bytes(Stage(s), mode, p) / r.bandwidth;
         r.allocs_per_frame += r.stage_allocs[s];
     }
     r.update_ms = r.stage_ms[kUpdate];
@@ -318,7 +321,8 @@ ModeResult run_mode(const bench::Clip& clip, int mode, const Options& o, double 
 }
 
 void print_mode(const ModeResult& r, double frames_per_update) {
-    std::printf("\n== mode %s ==\n", r.name);
+    std::printf("\n== mode %s == (floors at %.2f GB/s memcpy, measured after the timed passes)\n",
+                r.name, r.bandwidth / 1e6);
     std::printf("%-24s %10s %12s %10s %9s\n", "stage", "median ms", "allocs/frame", "floor ms",
                 "x floor");
     for (int s = 0; s < kStages; ++s) {
@@ -443,7 +447,7 @@ int main(int argc, char** argv) {
     std::vector<ModeResult> results;
     for (int mode = 0; mode <= 2; ++mode) {
         if (o.only_mode >= 0 && mode != o.only_mode) continue;
-        results.push_back(run_mode(clip, mode, o, bandwidth));
+        results.push_back(run_mode(clip, mode, o));
         print_mode(results.back(), frames_per_update);
     }
     if (o.worst_case) worst_case();
