@@ -164,6 +164,7 @@ private:
         unsigned char tail[64];
         if (n < 64) {  // never read past the row: the last row ends the image
             std::memcpy(tail, p, n);
+            std::memset(tail + n, 0, 64 - n);  // defined bytes for the zero test; masked off below
             p = tail;
         }
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
