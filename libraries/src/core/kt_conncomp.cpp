@@ -264,38 +264,6 @@ inline bool take_label(kt_graph* graph, uint32_t*& links, uint32_t& label, uint3
     return true;
 }
 
-}  // namespace
-
-int kt_conncomp_init(uint32_t initial_capacity, kt_conncomp* state) {
-    if (!state || initial_capacity == 0) return 0;
-    std::memset(state, 0, sizeof(*state));
-    kt_graph* graph = static_cast<kt_graph*>(kt_calloc(1, sizeof(kt_graph)));
-    if (!graph) {
-        kt_detection_report("kt_conncomp_init(...) - Unable to allocate memory for g_pGraph.");
-        return 0;
-    }
-    if (!kt_init_graph(graph, initial_capacity)) {
-        std::free(graph);
-        return 0;
-    }
-    state->graph = graph;
-    return 1;
-}
-
-void kt_conncomp_deinit(kt_conncomp* state) {
-    if (!state) return;
-    if (state->graph) {
-        kt_free_graph(state->graph);
-        std::free(state->graph);
-    }
-    std::free(state->labels);
-    std::free(state->window);
-    std::free(state->runs);
-    std::memset(state, 0, sizeof(*state));
-}
-
-namespace {
-
 // Keeps `*buffer` at exactly `entries` uint32 values, reallocating only when the count changes.
 // False (buffer freed) when the allocation fails.
 bool size_buffer(uint32_t** buffer, uint32_t* count, uint32_t entries) {
@@ -358,7 +326,8 @@ int label_runs(const kt_image* mask, uint32_t threshold, kt_conncomp* state, con
                 Span& span = spans[s];
                 const Run* runs = rows[span.row];
                 const uint32_t n = *row_counts[span.row];
-                // Out of reach on the left: end - 1 < x + first - hw. Cursors only move right, as x does.
+                // Out of reach on the left: the run's last column end - 1 < x + first - hw. Cursors only
+                // move right, as x does.
                 uint32_t c = span.cursor;
                 const uint32_t left = x + span.first;
                 while (c < n && runs[c].end + hw <= left) ++c;
@@ -425,6 +394,34 @@ int label_pixels(const kt_image* mask, uint32_t threshold, kt_conncomp* state, c
 }
 
 }  // namespace
+
+int kt_conncomp_init(uint32_t initial_capacity, kt_conncomp* state) {
+    if (!state || initial_capacity == 0) return 0;
+    std::memset(state, 0, sizeof(*state));
+    kt_graph* graph = static_cast<kt_graph*>(kt_calloc(1, sizeof(kt_graph)));
+    if (!graph) {
+        kt_detection_report("kt_conncomp_init(...) - Unable to allocate memory for g_pGraph.");
+        return 0;
+    }
+    if (!kt_init_graph(graph, initial_capacity)) {
+        std::free(graph);
+        return 0;
+    }
+    state->graph = graph;
+    return 1;
+}
+
+void kt_conncomp_deinit(kt_conncomp* state) {
+    if (!state) return;
+    if (state->graph) {
+        kt_free_graph(state->graph);
+        std::free(state->graph);
+    }
+    std::free(state->labels);
+    std::free(state->window);
+    std::free(state->runs);
+    std::memset(state, 0, sizeof(*state));
+}
 
 int kt_label_image(const kt_image* mask, uint32_t threshold, kt_conncomp* state,
                    const kt_kernel* kernel) {
